@@ -1,0 +1,27 @@
+// Collective dense kernels on a grid of processes (BLACS/ScaLAPACK). Every
+// process calls each kernel in the same order with the same sizes; the full
+// operands and results live on process 0 only.
+#pragma once
+
+#include "linalg/dense.hpp"
+
+namespace rcwa::linalg {
+
+// BLACS_PINFO: this process's number and the process count (starts MPI on
+// first use).
+void process_info(int& my_proc, int& nprocs);
+
+// BLACS_EXIT(0): ends MPI at the end of a run.
+void process_exit();
+
+// Ends the whole job at once with this status (a stop that only process 0
+// can meet must not leave the others waiting in a collective call).
+[[noreturn]] void abort_job(int status);
+
+// c = alpha * a * b on process 0; c may be a or b.
+void matmult(int n, cplx alpha, const full_mat& a, const full_mat& b, full_mat& c, int& info);
+
+// mode 1: process 0's a becomes its inverse.
+void matinv(int mode, int n, full_mat& a, int& ierr);
+
+}  // namespace rcwa::linalg

@@ -1,0 +1,38 @@
+// The reflection/transmission recursion that joins a layer, given by its mode
+// blocks, onto the state (r, t): full form (collective) and block-diagonal
+// form (serial, order by order).
+#pragma once
+
+#include "linalg/dense.hpp"
+
+namespace rcwa::linalg {
+
+// ---- full form (n = 2N) ----
+void rti_link(const full_mat& a, const full_mat& b, full_mat& r, full_mat& t, int n);
+void rt_link(const full_mat& a, const full_mat& b, full_mat& r, full_mat& t, int n);
+void rti_link_gen(const full_mat& a, const full_mat& b, const full_mat& c, const full_mat& d,
+                  full_mat& r, full_mat& t, int n);
+void rt_link_gen(const full_mat& a, const full_mat& b, const full_mat& c, const full_mat& d,
+                 full_mat& r, full_mat& t, int n);
+
+// ---- block-diagonal form (N orders; r and t are 2N by 2N) ----
+void bd_mul_full(int norder, const bd_mat& a, const full_mat& f, bd_mat& z);
+void full_mul_bd(int norder, const full_mat& f, const bd_mat& b, bd_mat& z);
+void full_mul_bd_full(int norder, const full_mat& f, const bd_mat& b, full_mat& g);
+void bd_mul_bd_full(int norder, const bd_mat& a, const bd_mat& b, full_mat& g);
+void bd_add(int norder, const bd_mat& a, const bd_mat& b, bd_mat& z);
+void bd_inv(int norder, bd_mat& a, int& status);
+void rti_link_bd(const bd_mat& a, const bd_mat& b, const bd_mat& c, const bd_mat& d, full_mat& r,
+                 full_mat& t, int norder);
+void rt_link_bd(const bd_mat& a, const bd_mat& b, const bd_mat& c, const bd_mat& d, full_mat& r,
+                full_mat& t, int norder);
+
+// ---- variants that no step of a run calls ----
+void rt_link_diag(bool flag, const std::vector<cplx>& s, cplx z, full_mat& r, full_mat& t, int n);
+void rti_link_diag(bool flag, const std::vector<cplx>& s, cplx z, full_mat& r, full_mat& t, int n);
+void cayley_link(int ignored, bool flag, const std::vector<cplx>& s, cplx z, std::vector<cplx>& v,
+                 full_mat& m, full_mat& y, full_mat& w1, full_mat& w2, int n);
+void cayley_link2(int ignored, bool flag, const std::vector<cplx>& s, cplx z, std::vector<cplx>& v,
+                  full_mat& m, full_mat& y, full_mat& w1, full_mat& w2, int n);
+
+}  // namespace rcwa::linalg

@@ -1,0 +1,106 @@
+// The only code that touches the operating system: console, files, clock,
+// sleep, command line and process exit.
+#pragma once
+
+#include <array>
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace rcwa::platform {
+
+// ---- console ---------------------------------------------------------------
+
+// Writes one line (a line end is added) to standard output and flushes it, so
+// that lines of several processes and of a crash are not lost in a buffer.
+void console_line(std::string_view line);
+
+// Shows a prompt line and waits for one line of console input. Returns false
+// when standard input is at its end (or closed): a batch run never hangs here.
+bool console_pause(std::string_view prompt);
+
+// ---- file names --------------------------------------------------------------
+
+// Turns a name as it stands in an input file (blank-padded, possibly with
+// backslash separators) into a path of this machine: trailing blanks are
+// dropped and every backslash becomes a slash.
+std::string map_path(std::string_view name);
+
+// Does anything exist at this name (after map_path)?
+bool path_exists(std::string_view name);
+
+// Deletes a file; true when it is gone afterwards.
+bool delete_file(std::string_view name);
+
+// ---- files -------------------------------------------------------------------
+
+// A text file opened for reading, line by line. With deny_writers the file is
+// held under a shared advisory lock (flock) for as long as it is open, and the
+// open fails while anyone holds an exclusive lock on it; our own writers take
+// an exclusive lock, so they cannot change a file that a run is reading.
+class in_file {
+public:
+    in_file() = default;
+    ~in_file();
+    in_file(const in_file&) = delete;
+    in_file& operator=(const in_file&) = delete;
+    in_file(in_file&& other) noexcept;
+    in_file& operator=(in_file&& other) noexcept;
+
+    // Opens an existing file; false when it does not exist, cannot be read or
+    // (with deny_writers) is locked by a writer.
+    bool open(std::string_view name, bool deny_writers);
+    bool is_open() const { return fp_ != nullptr; }
+    // Next line without its line end (a trailing carriage return of a DOS line
+    // end is dropped too). False at the end of the file.
+    bool get_line(std::string& line);
+    void close();
+
+private:
+    std::FILE* fp_ = nullptr;
+};
+
+// A text file opened for appending (created when missing), under an exclusive
+// advisory lock while it is open.
+class out_file {
+public:
+    out_file() = default;
+    ~out_file();
+    out_file(const out_file&) = delete;
+    out_file& operator=(const out_file&) = delete;
+    out_file(out_file&& other) noexcept;
+    out_file& operator=(out_file&& other) noexcept;
+
+    // create_missing=false: the file must exist already (status "old").
+    bool open_append(std::string_view name, bool create_missing = true);
+    bool is_open() const { return fp_ != nullptr; }
+    // Writes text and a line end; false when the write fails.
+    bool write_line(std::string_view text);
+    // Writes text without a line end; false when the write fails.
+    bool write_text(std::string_view text);
+    // Flushes and closes; false when buffered data could not be written.
+    bool close();
+
+private:
+    std::FILE* fp_ = nullptr;
+};
+
+// ---- clock -------------------------------------------------------------------
+
+// Time of day: hour, minute, second, hundredths.
+std::array<int, 4> time_of_day_hundredths();
+
+// Date and time with milliseconds: year, month, day, offset from UTC in
+// minutes, hour, minute, second, millisecond.
+std::array<int, 8> date_time_ms();
+
+// Sleeps 10 milliseconds.
+void sleep_10ms();
+
+// ---- process -----------------------------------------------------------------
+
+// Ends the process with this status after flushing the standard streams.
+[[noreturn]] void exit_process(int status);
+
+}  // namespace rcwa::platform

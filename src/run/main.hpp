@@ -1,0 +1,15 @@
+// The main program as a library function.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace rcwa::run {
+
+// Runs one parameter point in the working directory. args are the
+// command-line arguments after the program name. Returns the exit status
+// (1 after a normal run, the error's code otherwise); a stop that only
+// process 0 can meet ends the whole job itself.
+int rcwa2d_main(const std::vector<std::string>& args);
+
+}  // namespace rcwa::run

@@ -1,0 +1,48 @@
+// The seam between the results step and the result files: the results step
+// computes the values of every order inside the output window and hands them
+// over here; these routines (process 0 only) write the one-file table, the
+// per-quantity files, the closing record and the energy-error file.
+#pragma once
+
+#include <string>
+
+#include "run/state.hpp"
+
+namespace rcwa::run {
+
+// The values of one order inside the output window.
+struct order_record {
+    int i1 = 0, i2 = 0;      // first and second order index
+    // efficiencies (after any percent scaling): EE, EM, ME, MM
+    double r_eff[4] = {}, t_eff[4] = {};
+    // phases in degrees and moduli (EM over k0, ME times k0): EE, EM, ME, MM
+    double r_phase[4] = {}, t_phase[4] = {};
+    double r_mod[4] = {}, t_mod[4] = {};
+    // ellipsometric values, valid when ellipso is true (ios_arg 0)
+    bool ellipso = false;
+    double tan_r = 0, cos_r = 0, tan_t = 0, cos_t = 0;
+    // the unscaled amplitudes r_mat/t_mat at (j,w0), (j+N,w0), (j,wm), (j+N,wm)
+    cplx r_amp[4], t_amp[4];
+};
+
+// Prepares the result files (process 0, before the substrate is read).
+void init_output_files(int code, int i_eff, int i_format, int nop3, int nop4, int nop1, int nop2,
+                       int iomax, int norder, const array1<int>& ord_i1, const array1<int>& ord_i2,
+                       const array1<int>& ord_of, std::string& fname_out, bool& err_flag,
+                       int& tag_pos);
+
+// The records of one order inside the window (process 0, lfout true).
+// Uses rs.iout (positive), i_eff, i_format, par_value, k0, n_sub, fname_out,
+// tag_pos; may throw run_stop 95 (root_only).
+void write_order_output(run_state& rs, const order_record& rec);
+
+// After the pass (process 0, lfout true): the closing record of layout 0 and,
+// in the one-file layouts, the energy-error record. May throw run_stop 95/96.
+void write_run_end(run_state& rs, double error_te, double error_tm);
+
+// The project file block of this run (process 0, lproject true); the final
+// r_mat, t_mat, kn_sup, masks and order set of rs are read. May throw
+// run_stop 750 (root_only).
+void write_project_file(const run_state& rs);
+
+}  // namespace rcwa::run
