@@ -16,6 +16,11 @@ time_stamp take_stamp();
 // Minutes, seconds and milliseconds since start (time of day only).
 void elapsed_time(const time_stamp& start, int& minutes, int& seconds, int& milliseconds);
 
+// The same difference between two given readings (elapsed_time with now read
+// from the clock).
+void elapsed_between(const time_stamp& start, const time_stamp& now, int& minutes, int& seconds,
+                     int& milliseconds);
+
 // (label,I3,' minutes',I4,'.',I3,' seconds')
 std::string timing_line(std::string_view label, int minutes, int seconds, int fraction);
 

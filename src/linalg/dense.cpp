@@ -1,0 +1,159 @@
+#include "linalg/dense.hpp"
+
+#include <algorithm>
+#include <cassert>
+#include <cmath>
+
+#include "linalg/lapack.hpp"
+
+namespace rcwa::linalg {
+
+// Every routine runs rows in the outer loop and columns in the inner one; an
+// output that is also an input is then read entry by entry before it is
+// written.
+
+void mat_lincomb(int n, double s1, double s2, const full_mat& x, const full_mat& y, full_mat& z) {
+    for (int i = 1; i <= n; ++i) {
+        for (int j = 1; j <= n; ++j) z(i, j) = s1 * x(i, j) + s2 * y(i, j);
+    }
+}
+
+void mat_set_diag(int n, full_mat& a, cplx v) {
+    for (int i = 1; i <= n; ++i) {
+        for (int j = 1; j <= n; ++j) a(i, j) = cplx(0.0, 0.0);
+        a(i, i) = v;
+    }
+}
+
+void mat_scale(int n, full_mat& a, double s) {
+    for (int i = 1; i <= n; ++i) {
+        for (int j = 1; j <= n; ++j) a(i, j) = s * a(i, j);
+    }
+}
+
+void mat_copy(int n, full_mat& dst, const full_mat& src) {
+    for (int i = 1; i <= n; ++i) {
+        for (int j = 1; j <= n; ++j) dst(i, j) = src(i, j);
+    }
+}
+
+void mul_2x2(const mat2& a, const mat2& b, mat2& c) {
+    // c may be a or b: the product is formed apart and copied out at the end.
+    static mat2 m2_tmp;
+    m2_tmp[0] = a[0] * b[0] + a[2] * b[1];
+    m2_tmp[1] = a[1] * b[0] + a[3] * b[1];
+    m2_tmp[2] = a[0] * b[2] + a[2] * b[3];
+    m2_tmp[3] = a[1] * b[2] + a[3] * b[3];
+    for (int k = 0; k < 4; ++k) c[k] = m2_tmp[k];
+}
+
+void csqrt_sign(cplx& w, cplx z, double s) {
+    const double re = z.real();
+    const double im = z.imag();
+    const double m = std::sqrt(re * re + im * im);
+    // m >= |re| holds except when re*re underflows; clamping keeps a tiny
+    // argument from turning into a NaN there.
+    const double wr = std::sqrt(std::max((m + re) * 0.5, 0.0));
+    const double wi = s * std::sqrt(std::max((m - re) * 0.5, 0.0));
+    w = cplx(wr, wi);
+}
+
+void matinv_lapack(int n, full_mat& a, int /*ignored*/) {
+    if (n <= 0) return;
+    assert(a.order() >= n);
+    std::vector<int> pivots(static_cast<std::size_t>(n));
+    full_mat e(n);
+    mat_set_diag(n, e, cplx(0.0, 0.0));
+    for (int i = 1; i <= n; ++i) e(i, i) = cplx(1.0, 0.0);
+
+    const int lda = a.order();
+    int info = 0;
+    // A singular matrix is not reported: the solve leaves infinities or NaNs.
+    zgetrf_(&n, &n, a.data(), &lda, pivots.data(), &info);
+    const char trans = 'N';
+    zgetrs_(&trans, &n, &n, a.data(), &lda, pivots.data(), e.data(), &n, &info, 1);
+    for (int i = 1; i <= n; ++i) {
+        for (int j = 1; j <= n; ++j) a(i, j) = e(i, j);
+    }
+}
+
+double phase_deg(cplx z) {
+    const double pi = 3.141592653589793;
+    return 180.0 * std::atan2(z.imag(), z.real()) / pi;
+}
+
+double c_modulus(cplx z) {
+    // Plain sum of squares, no scaling, as the results have always been formed.
+    return std::sqrt(z.real() * z.real() + z.imag() * z.imag());
+}
+
+// ---- routines that no step of a run calls -------------------------------------
+
+void matmul_naive(int n, const full_mat& a, const full_mat& b, full_mat& c) {
+    for (int i = 1; i <= n; ++i) {
+        for (int j = 1; j <= n; ++j) {
+            cplx sum(0.0, 0.0);
+            for (int k = 1; k <= n; ++k) sum += a(i, k) * b(k, j);
+            c(i, j) = sum;
+        }
+    }
+}
+
+void matmul_naive2(int n, const full_mat& a, const full_mat& b, full_mat& c) {
+    for (int i = 1; i <= n; ++i) {
+        for (int j = 1; j <= n; ++j) {
+            cplx sum(0.0, 0.0);
+            for (int k = 1; k <= n; ++k) sum = sum + a(i, k) * b(k, j);
+            c(i, j) = sum;
+        }
+    }
+}
+
+void diag_mul(int n, const std::vector<cplx>& v, const full_mat& a, full_mat& c) {
+    for (int i = 1; i <= n; ++i) {
+        const cplx vi = v[static_cast<std::size_t>(i - 1)];
+        for (int j = 1; j <= n; ++j) c(i, j) = vi * a(i, j);
+    }
+}
+
+void mat_addsub(bool flag, int n, const full_mat& a, const full_mat& b, full_mat& c) {
+    for (int i = 1; i <= n; ++i) {
+        for (int j = 1; j <= n; ++j) c(i, j) = flag ? a(i, j) + b(i, j) : a(i, j) - b(i, j);
+    }
+}
+
+void mat_add_diag(bool flag, int n, cplx v, const full_mat& a, full_mat& c) {
+    for (int i = 1; i <= n; ++i) {
+        for (int j = 1; j <= n; ++j) {
+            cplx t = a(i, j);
+            if (i == j) t += v;
+            c(i, j) = flag ? -t : t;
+        }
+    }
+}
+
+void mat_negate(int n, full_mat& a) {
+    for (int i = 1; i <= n; ++i) {
+        for (int j = 1; j <= n; ++j) a(i, j) = -a(i, j);  // a zero becomes -0
+    }
+}
+
+void vec_copy(int n, cplx* dst, const cplx* src) {
+    for (int i = 0; i < n; ++i) dst[i] = src[i];
+}
+
+float mat_norm(int n, const full_mat& a) {
+    // Single precision on purpose: the running sum and the root have always
+    // been single, and callers compare against those values.
+    float sum = 0.0f;
+    for (int i = 1; i <= n; ++i) {
+        for (int j = 1; j <= n; ++j) {
+            const double re = a(i, j).real();
+            const double im = a(i, j).imag();
+            sum = static_cast<float>(static_cast<double>(sum) + (re * re + im * im));
+        }
+    }
+    return std::sqrt(sum);
+}
+
+}  // namespace rcwa::linalg

@@ -1,0 +1,264 @@
+#include "platform/platform.hpp"
+
+#include <cerrno>
+#include <cstdlib>
+#include <ctime>
+#include <utility>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace rcwa::platform {
+
+// ---- console ---------------------------------------------------------------
+
+void console_line(std::string_view line) {
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+bool console_pause(std::string_view prompt) {
+    console_line(prompt);
+    // Read up to the line end; any character at all counts as an answer, only
+    // the end of input (or a read error) means nobody is there to answer.
+    bool got_any = false;
+    for (;;) {
+        int c = std::fgetc(stdin);
+        if (c == EOF) {
+            if (std::ferror(stdin) && errno == EINTR) {
+                std::clearerr(stdin);
+                continue;
+            }
+            return got_any;
+        }
+        got_any = true;
+        if (c == '\n') return true;
+    }
+}
+
+// ---- file names --------------------------------------------------------------
+
+std::string map_path(std::string_view name) {
+    std::size_t n = name.size();
+    while (n > 0 && name[n - 1] == ' ') --n;
+    std::string path(name.substr(0, n));
+    for (char& c : path) {
+        if (c == '\\') c = '/';
+    }
+    return path;
+}
+
+bool path_exists(std::string_view name) {
+    const std::string path = map_path(name);
+    if (path.empty()) return false;
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+bool delete_file(std::string_view name) {
+    const std::string path = map_path(name);
+    if (path.empty()) return false;
+    return ::unlink(path.c_str()) == 0 || errno == ENOENT;
+}
+
+namespace {
+
+// flock that survives signals arriving while it waits.
+int flock_retry(int fd, int op) {
+    int rc;
+    do {
+        rc = ::flock(fd, op);
+    } while (rc != 0 && errno == EINTR);
+    return rc;
+}
+
+}  // namespace
+
+// ---- in_file -------------------------------------------------------------------
+
+in_file::~in_file() { close(); }
+
+in_file::in_file(in_file&& other) noexcept : fp_(std::exchange(other.fp_, nullptr)) {}
+
+in_file& in_file::operator=(in_file&& other) noexcept {
+    if (this != &other) {
+        close();
+        fp_ = std::exchange(other.fp_, nullptr);
+    }
+    return *this;
+}
+
+bool in_file::open(std::string_view name, bool deny_writers) {
+    close();
+    const std::string path = map_path(name);
+    if (path.empty()) return false;
+    int fd;
+    do {
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return false;
+    // A directory opens for reading on POSIX but is no text file.
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    if (deny_writers && flock_retry(fd, LOCK_SH | LOCK_NB) != 0) {
+        ::close(fd);
+        return false;
+    }
+    fp_ = ::fdopen(fd, "r");
+    if (fp_ == nullptr) {
+        ::close(fd);
+        return false;
+    }
+    return true;
+}
+
+bool in_file::get_line(std::string& line) {
+    line.clear();
+    if (fp_ == nullptr) return false;
+    bool got_any = false;
+    for (;;) {
+        int c = std::getc(fp_);
+        if (c == EOF) {
+            if (std::ferror(fp_) && errno == EINTR) {
+                std::clearerr(fp_);
+                continue;
+            }
+            break;
+        }
+        got_any = true;
+        if (c == '\n') break;
+        line.push_back(static_cast<char>(c));
+    }
+    if (!got_any) return false;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return true;
+}
+
+void in_file::close() {
+    if (fp_ != nullptr) {
+        std::fclose(fp_);  // closing the descriptor releases the lock
+        fp_ = nullptr;
+    }
+}
+
+// ---- out_file ------------------------------------------------------------------
+
+out_file::~out_file() { close(); }
+
+out_file::out_file(out_file&& other) noexcept : fp_(std::exchange(other.fp_, nullptr)) {}
+
+out_file& out_file::operator=(out_file&& other) noexcept {
+    if (this != &other) {
+        close();
+        fp_ = std::exchange(other.fp_, nullptr);
+    }
+    return *this;
+}
+
+bool out_file::open_append(std::string_view name, bool create_missing) {
+    close();
+    const std::string path = map_path(name);
+    if (path.empty()) return false;
+    int flags = O_WRONLY | O_APPEND | O_CLOEXEC;
+    if (create_missing) flags |= O_CREAT;
+    int fd;
+    do {
+        fd = ::open(path.c_str(), flags, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return false;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    // Our writers hold the file only for a few records, so waiting is fine.
+    if (flock_retry(fd, LOCK_EX) != 0) {
+        ::close(fd);
+        return false;
+    }
+    fp_ = ::fdopen(fd, "a");
+    if (fp_ == nullptr) {
+        ::close(fd);
+        return false;
+    }
+    return true;
+}
+
+bool out_file::write_text(std::string_view text) {
+    if (fp_ == nullptr) return false;
+    if (text.empty()) return std::ferror(fp_) == 0;
+    return std::fwrite(text.data(), 1, text.size(), fp_) == text.size();
+}
+
+bool out_file::write_line(std::string_view text) {
+    if (!write_text(text)) return false;
+    return std::fputc('\n', fp_) != EOF;
+}
+
+bool out_file::close() {
+    if (fp_ == nullptr) return true;
+    bool ok = std::fflush(fp_) == 0 && std::ferror(fp_) == 0;
+    if (std::fclose(fp_) != 0) ok = false;
+    fp_ = nullptr;
+    return ok;
+}
+
+// ---- clock -------------------------------------------------------------------
+
+namespace {
+
+struct local_now {
+    std::tm tm{};
+    long nsec = 0;
+};
+
+local_now read_clock() {
+    local_now now;
+    timespec ts{};
+    ::clock_gettime(CLOCK_REALTIME, &ts);
+    const std::time_t secs = ts.tv_sec;
+    ::localtime_r(&secs, &now.tm);
+    now.nsec = ts.tv_nsec;
+    return now;
+}
+
+}  // namespace
+
+std::array<int, 4> time_of_day_hundredths() {
+    const local_now now = read_clock();
+    return {now.tm.tm_hour, now.tm.tm_min, now.tm.tm_sec, static_cast<int>(now.nsec / 10000000L)};
+}
+
+std::array<int, 8> date_time_ms() {
+    const local_now now = read_clock();
+    return {now.tm.tm_year + 1900,
+            now.tm.tm_mon + 1,
+            now.tm.tm_mday,
+            static_cast<int>(now.tm.tm_gmtoff / 60),
+            now.tm.tm_hour,
+            now.tm.tm_min,
+            now.tm.tm_sec,
+            static_cast<int>(now.nsec / 1000000L)};
+}
+
+void sleep_10ms() {
+    timespec req{0, 10000000L};
+    timespec rem{};
+    while (::nanosleep(&req, &rem) != 0 && errno == EINTR) req = rem;
+}
+
+// ---- process -----------------------------------------------------------------
+
+void exit_process(int status) {
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::exit(status);
+}
+
+}  // namespace rcwa::platform
