@@ -26,7 +26,7 @@ void read_nk(cplx& value, double lambda, int mat_src, const material_streams& st
 // params: five reals a..e (params[0..4]); name: 260 characters.
 void read_nk_record(textio::line_source& stream, int& code, cplx& value, std::string& name,
                     double params[5], bool& err_flag);
-// Writes the record as lines appended to out (each line without its line end).
+// Writes the record as lines appended to out, each ended by '\n'.
 void write_nk_record(std::string& out, int code, cplx value, const std::string& name, double a,
                      double b, double c, double d, double e, bool& err_flag);
 int name_len(const std::string& name);

@@ -21,6 +21,9 @@ private:
     array1<int> a_;
 };
 
+// trunc_shape 0 keeps the full square; below 3 a superellipse of exponent
+// 3 - trunc_shape. At 3 or above (rejected by the run driver) rows that keep
+// nothing come out empty (upper = lower - 1), never negative.
 void truncate_orders(int n1, int n2, double trunc_shape, row_ranges& row_range, int& norder);
 
 void order_tables(int n1, int n2, int norder, const row_ranges& row_range, double grid_angle,

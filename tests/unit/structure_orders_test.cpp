@@ -1,0 +1,342 @@
+// Order set, wave-vector tables, normal wave vectors and propagating masks.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "structure/orders.hpp"
+
+using namespace rcwa::structure;
+using rcwa::linalg::array1;
+using rcwa::linalg::cplx;
+
+namespace {
+
+struct orders {
+    int n1 = 0;
+    int norder = 0;
+    row_ranges rows;
+    array1<double> ky, kz, kt2;
+    array1<int> slot, of, i1, i2;
+};
+
+orders build(int iomax, double shape, double angle = 0.0, double dy = 0.5, double dz = 0.8,
+             double kiy = 1.2, double kiz = -0.3) {
+    orders o;
+    o.n1 = 2 * iomax + 1;
+    truncate_orders(o.n1, o.n1, shape, o.rows, o.norder);
+    o.ky.resize(o.n1);
+    o.kz.resize(o.n1);
+    o.kt2.resize(o.norder);
+    o.slot.resize(o.norder);
+    o.of.resize(o.norder);
+    o.i1.resize(o.norder);
+    o.i2.resize(o.norder);
+    order_tables(o.n1, o.n1, o.norder, o.rows, angle, dy, dz, kiy, kiz, o.ky, o.kz, o.kt2, o.slot,
+                 o.of, o.i1, o.i2);
+    return o;
+}
+
+// Retention test written out: (|m-c|/r)^p + (|n-c|/r)^p <= 1 with p = 3 - shape,
+// and the tips (centre of the first and last rows, whole centre row).
+bool kept(int m, int n, int iomax, double shape) {
+    const int c = iomax + 1;
+    if (n == 1 || n == 2 * iomax + 1) return m == c;
+    if (n == c) return true;
+    const double p = 3.0 - shape;
+    const double r = iomax;
+    return std::pow(std::abs(m - c) / r, p) + std::pow(std::abs(n - c) / r, p) <= 1.0 + 1e-12;
+}
+
+// Principal square root through the polar form, apart from std::sqrt.
+cplx polar_sqrt(cplx w) {
+    const double r = std::sqrt(std::hypot(w.real(), w.imag()));
+    const double th = std::atan2(w.imag(), w.real()) / 2.0;
+    return cplx(r * std::cos(th), r * std::sin(th));
+}
+
+}  // namespace
+
+TEST(Truncation, SingleOrderWhateverTheShape) {
+    for (double shape : {0.0, 1.0, 2.0, 0.5}) {
+        orders o = build(0, shape);
+        EXPECT_EQ(o.norder, 1) << shape;
+        EXPECT_EQ(o.rows(1, 1), 1);
+        EXPECT_EQ(o.rows(2, 1), 1);
+        EXPECT_EQ(o.i1(1), 1);
+        EXPECT_EQ(o.i2(1), 1);
+    }
+}
+
+TEST(Truncation, IomaxTwoForTheThreeShapes) {
+    orders sq = build(2, 0.0);
+    EXPECT_EQ(sq.norder, 25);
+    for (int n = 1; n <= 5; ++n) {
+        EXPECT_EQ(sq.rows(1, n), 1);
+        EXPECT_EQ(sq.rows(2, n), 5);
+    }
+    // Ellipse and diamond agree at iomax 2; the diamond's (1/2 + 1/2) is exactly 1, kept.
+    for (double shape : {1.0, 2.0}) {
+        orders o = build(2, shape);
+        EXPECT_EQ(o.norder, 13) << shape;
+        const int lo[5] = {3, 2, 1, 2, 3}, hi[5] = {3, 4, 5, 4, 3};
+        for (int n = 1; n <= 5; ++n) {
+            EXPECT_EQ(o.rows(1, n), lo[n - 1]) << shape << " row " << n;
+            EXPECT_EQ(o.rows(2, n), hi[n - 1]) << shape << " row " << n;
+        }
+        EXPECT_EQ(o.i1(7), 3);
+        EXPECT_EQ(o.i2(7), 3);
+    }
+}
+
+TEST(Truncation, AgreesWithTheRetentionRule) {
+    for (int iomax : {3, 4, 6}) {
+        for (double shape : {1.0, 2.0, 0.5, 1.7, 2.9}) {
+            orders o = build(iomax, shape);
+            const int n1 = 2 * iomax + 1;
+            int count = 0, pos = 0;
+            for (int n = 1; n <= n1; ++n)
+                for (int m = 1; m <= n1; ++m)
+                    if (kept(m, n, iomax, shape)) {
+                        ++count;
+                        ++pos;
+                        ASSERT_LE(pos, o.norder);
+                        EXPECT_EQ(o.i1(pos), m) << iomax << " " << shape;
+                        EXPECT_EQ(o.i2(pos), n) << iomax << " " << shape;
+                    }
+            EXPECT_EQ(o.norder, count) << iomax << " " << shape;
+            // The zeroth order sits in the middle of the list.
+            EXPECT_EQ(o.i1((o.norder + 1) / 2), iomax + 1);
+            EXPECT_EQ(o.i2((o.norder + 1) / 2), iomax + 1);
+        }
+    }
+    // Hand counts: diamond and ellipse at iomax 3.
+    EXPECT_EQ(build(3, 2.0).norder, 25);
+    EXPECT_EQ(build(3, 1.0).norder, 29);
+}
+
+TEST(Truncation, TipsAlwaysKept) {
+    // p = 0.1 keeps hardly anything but the tips and the centre column.
+    orders o = build(4, 2.9);
+    EXPECT_EQ(o.rows(1, 1), 5);
+    EXPECT_EQ(o.rows(2, 1), 5);
+    EXPECT_EQ(o.rows(1, 9), 5);
+    EXPECT_EQ(o.rows(2, 9), 5);
+    EXPECT_EQ(o.rows(1, 5), 1);
+    EXPECT_EQ(o.rows(2, 5), 9);
+    EXPECT_EQ(o.norder, 17);
+}
+
+TEST(Truncation, EvenSizesKeepTwoCentresAndTwoWholeRows) {
+    orders o;
+    truncate_orders(4, 4, 1.0, o.rows, o.norder);
+    EXPECT_EQ(o.rows(1, 1), 2);
+    EXPECT_EQ(o.rows(2, 1), 3);
+    EXPECT_EQ(o.rows(1, 4), 2);
+    EXPECT_EQ(o.rows(2, 4), 3);
+    for (int n : {2, 3}) {
+        EXPECT_EQ(o.rows(1, n), 1);
+        EXPECT_EQ(o.rows(2, n), 4);
+    }
+    EXPECT_EQ(o.norder, 12);
+}
+
+TEST(Truncation, MeaninglessShapesNeverGiveNegativeRows) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    for (double shape : {3.0, 4.0, 10.0, nan}) {
+        orders o;
+        truncate_orders(7, 7, shape, o.rows, o.norder);
+        int sum = 0;
+        for (int n = 1; n <= 7; ++n) {
+            const int cnt = o.rows(2, n) - o.rows(1, n) + 1;
+            EXPECT_GE(cnt, 0) << shape << " row " << n;
+            sum += cnt;
+        }
+        EXPECT_EQ(sum, o.norder);
+        // The set stays point-symmetric: the zeroth order in the middle.
+        orders t = build(3, shape);
+        EXPECT_EQ(t.i1((t.norder + 1) / 2), 4) << shape;
+        EXPECT_EQ(t.i2((t.norder + 1) / 2), 4) << shape;
+    }
+    orders o;
+    truncate_orders(7, 7, 3.0, o.rows, o.norder);
+    EXPECT_EQ(o.norder, 9);  // the two tips and the centre row
+    truncate_orders(7, 7, nan, o.rows, o.norder);
+    EXPECT_EQ(o.norder, 2 + 5 * 7);
+}
+
+TEST(OrderTables, WaveVectorsAndLists) {
+    const double two_pi = 2.0 * M_PI;
+    orders o = build(1, 0.0);
+    for (int m = 1; m <= 3; ++m) {
+        EXPECT_NEAR(o.ky(m), (m - 2) * two_pi / 0.5 + 1.2, 1e-13);
+        EXPECT_NEAR(o.kz(m), (m - 2) * two_pi / 0.8 - 0.3, 1e-13);
+    }
+    for (int e = 1; e <= 9; ++e) {
+        EXPECT_EQ(o.slot(e), e);
+        EXPECT_EQ(o.of(e), e);
+        EXPECT_EQ(o.i1(e), (e - 1) % 3 + 1);  // first index inner
+        EXPECT_EQ(o.i2(e), (e - 1) / 3 + 1);  // second index outer
+        const double ky = o.ky(o.i1(e)), kz = o.kz(o.i2(e));
+        EXPECT_NEAR(o.kt2(e), ky * ky + kz * kz, 1e-12 * (1 + ky * ky + kz * kz));
+    }
+}
+
+TEST(OrderTables, GridAngleAppliesToEveryOrder) {
+    const double a = 30.0 * M_PI / 180.0;
+    orders o = build(1, 0.0, 30.0);
+    for (int e = 1; e <= 9; ++e) {
+        const double ky = o.ky(o.i1(e)), kz = o.kz(o.i2(e));
+        // Squared length of the in-plane vector on the oblique lattice.
+        const double ref = (ky * ky + kz * kz - 2 * ky * kz * std::sin(a)) / std::pow(std::cos(a), 2);
+        EXPECT_NEAR(o.kt2(e), ref, 1e-12 * (1 + std::fabs(ref))) << e;
+    }
+    // The zeroth order too: not just ky^2 + kz^2.
+    EXPECT_GT(std::fabs(o.kt2(5) - (1.2 * 1.2 + 0.3 * 0.3)), 0.1);
+}
+
+TEST(NormalWaveVector, BranchRules) {
+    array1<double> kt2(6);
+    array1<int> slot(6);
+    for (int i = 1; i <= 6; ++i) slot(i) = i;
+    const double k = 10.0;
+    kt2(1) = 4.0;        // propagating
+    kt2(2) = 30.0;       // evanescent
+    kt2(3) = 10.0;       // grazing, exactly
+    kt2(4) = 10.0 - 5e-9;  // within the guard
+    kt2(5) = 0.0;
+    kt2(6) = 10.0 + 2e-8;  // just outside the guard
+    array1<cplx> kn(12, cplx(99.0, 99.0));
+    kn_orders(6, true, cplx(k, 0.0), slot, kt2, kn);
+    EXPECT_DOUBLE_EQ(kn(1).real(), std::sqrt(6.0));
+    EXPECT_EQ(kn(1).imag(), 0.0);
+    EXPECT_EQ(kn(2).real(), 0.0);
+    EXPECT_DOUBLE_EQ(kn(2).imag(), std::sqrt(20.0));
+    EXPECT_DOUBLE_EQ(kn(3).real(), 1e-4);
+    EXPECT_EQ(kn(3).imag(), 0.0);
+    EXPECT_DOUBLE_EQ(kn(4).real(), 1e-4);
+    EXPECT_DOUBLE_EQ(kn(5).real(), std::sqrt(10.0));
+    EXPECT_NEAR(kn(6).imag(), std::sqrt(2e-8), 1e-12);
+    // Only the first N entries are written.
+    for (int i = 7; i <= 12; ++i) EXPECT_EQ(kn(i), cplx(99.0, 99.0));
+}
+
+TEST(NormalWaveVector, AbsorbingMediaAndFlip) {
+    array1<double> kt2(1, 3.0);
+    array1<int> slot(1, 1);
+    array1<cplx> kn(1);
+    // A lossy metal: w in the second quadrant, the root in the first; no flip.
+    const cplx metal(-10.0, 1.0);
+    kn_orders(1, true, metal, slot, kt2, kn);
+    const cplx ref = polar_sqrt(metal - 3.0);
+    EXPECT_NEAR(kn(1).real(), ref.real(), 1e-14);
+    EXPECT_NEAR(kn(1).imag(), ref.imag(), 1e-14);
+    EXPECT_GT(kn(1).imag(), 0.0);
+    // w in the third quadrant: the principal root has Re + Im < 0 and is
+    // negated when flip is set, kept otherwise.
+    const cplx odd(1.0, -0.5);
+    const cplx root = polar_sqrt(odd - 3.0);
+    ASSERT_LT(root.real() + root.imag(), 0.0);
+    kn_orders(1, true, odd, slot, kt2, kn);
+    EXPECT_NEAR(kn(1).real(), -root.real(), 1e-14);
+    EXPECT_NEAR(kn(1).imag(), -root.imag(), 1e-14);
+    kn_orders(1, false, odd, slot, kt2, kn);
+    EXPECT_NEAR(kn(1).real(), root.real(), 1e-14);
+    EXPECT_NEAR(kn(1).imag(), root.imag(), 1e-14);
+}
+
+TEST(NormalWaveVector, GratingEquationOnARealOrderSet) {
+    // Independent grating equation: k_m = k0 n sin(th) cos(ph) + 2 pi m / d.
+    const double lam = 0.633, k0 = 2 * M_PI / lam, th = 0.3, ph = 0.4;
+    const cplx n_sup(1.0, 0.0), n_sub(1.45, 0.02);
+    const double kiy = k0 * n_sup.real() * std::sin(th) * std::cos(ph);
+    const double kiz = k0 * n_sup.real() * std::sin(th) * std::sin(ph);
+    orders o = build(3, 1.0, 0.0, 0.9, 1.1, kiy, kiz);
+    array1<cplx> kn(2 * o.norder);
+    const cplx kk = k0 * k0 * n_sub * n_sub;
+    kn_orders(o.norder, true, kk, o.slot, o.kt2, kn);
+    for (int e = 1; e <= o.norder; ++e) {
+        const double ky = kiy + 2 * M_PI * (o.i1(e) - 4) / 0.9;
+        const double kz = kiz + 2 * M_PI * (o.i2(e) - 4) / 1.1;
+        const cplx ref = polar_sqrt(kk - (ky * ky + kz * kz));
+        EXPECT_NEAR(std::abs(kn(e) - ref), 0.0, 1e-11 * std::abs(ref)) << e;
+    }
+}
+
+TEST(Propagating, EqualityCountsAndNaNDoesNot) {
+    array1<double> kt2(4);
+    array1<int> slot(4), mask(4, 7);
+    for (int i = 1; i <= 4; ++i) slot(i) = i;
+    kt2(1) = 2.0;
+    kt2(2) = 2.0 + 1e-15;
+    kt2(3) = 0.5;
+    kt2(4) = std::numeric_limits<double>::quiet_NaN();
+    int count = -1;
+    mark_propagating(4, 2.0, kt2, slot, count, mask);
+    EXPECT_EQ(count, 2);
+    EXPECT_EQ(mask(1), 1);
+    EXPECT_EQ(mask(2), 0);
+    EXPECT_EQ(mask(3), 1);
+    EXPECT_EQ(mask(4), 0);
+    int first = -5;
+    count_propagating(4, 2.0, kt2, slot, count, first);
+    EXPECT_EQ(count, 2);
+    EXPECT_EQ(first, 1);
+    first = -5;
+    count_propagating(4, 0.1, kt2, slot, count, first);
+    EXPECT_EQ(count, 0);
+    EXPECT_EQ(first, -5);  // not written when none propagates
+}
+
+TEST(UnusedOrderRoutines, RowObliqueSortAndInverse) {
+    array1<double> k(3), ksq(3);
+    array1<int> idx(3);
+    order_k_row(-1, 3, 2.0, 0.5, 3.0, k, idx, ksq);
+    EXPECT_DOUBLE_EQ(k(1), -1.5);
+    EXPECT_DOUBLE_EQ(k(3), 2.5);
+    EXPECT_DOUBLE_EQ(ksq(3), 6.25 + 9.0);
+    EXPECT_EQ(idx(2), 2);
+
+    array1<double> kt2(2), v(2);
+    array1<int> slot(2);
+    slot(1) = 1, slot(2) = 2;
+    kt2(1) = 1.0, kt2(2) = 9.0;
+    v(1) = 0.7, v(2) = -0.2;
+    array1<cplx> kn(2), kn0(2);
+    kn_orders_oblique(2, true, cplx(4.0, 0.0), slot, kt2, v, kn, 0.0);
+    kn_orders(2, true, cplx(4.0, 0.0), slot, kt2, kn0);
+    EXPECT_EQ(kn(1), kn0(1));
+    EXPECT_EQ(kn(2), kn0(2));
+    kn_orders_oblique(2, true, cplx(4.0, 0.0), slot, kt2, v, kn, 30.0);
+    EXPECT_NEAR(kn(1).real(), 0.5 * 0.7 + std::cos(M_PI / 6) * std::sqrt(3.0), 1e-14);
+    EXPECT_NEAR(kn(2).real(), 0.5 * -0.2, 1e-14);
+    EXPECT_NEAR(kn(2).imag(), std::cos(M_PI / 6) * std::sqrt(5.0), 1e-14);
+
+    const double vals[5] = {3, 1, 4, 1, 5};
+    array1<double> in(5), out(5);
+    array1<int> pos(5);
+    for (int i = 1; i <= 5; ++i) in(i) = vals[i - 1];
+    sort_ends_inward(5, in, out, pos);
+    const double want[5] = {1, 3, 5, 4, 1};
+    const int wpos[5] = {2, 1, 5, 3, 4};  // stable: the first 1 comes first
+    for (int i = 1; i <= 5; ++i) {
+        EXPECT_EQ(out(i), want[i - 1]) << i;
+        EXPECT_EQ(pos(i), wpos[i - 1]) << i;
+    }
+    array1<double> in4(4), out4(4);
+    array1<int> pos4(4);
+    in4(1) = 4, in4(2) = std::numeric_limits<double>::quiet_NaN(), in4(3) = 2, in4(4) = 1;
+    sort_ends_inward(4, in4, out4, pos4);
+    // sorted 1, 2, 4, NaN -> ends 1 and 2, middle 4 and NaN
+    EXPECT_EQ(out4(1), 1.0);
+    EXPECT_EQ(out4(2), 4.0);
+    EXPECT_TRUE(std::isnan(out4(3)));
+    EXPECT_EQ(out4(4), 2.0);
+    EXPECT_EQ(pos4(3), 2);
+
+    array1<int> perm(4), inv(4);
+    perm(1) = 3, perm(2) = 1, perm(3) = 4, perm(4) = 2;
+    perm_invert(4, inv, perm);
+    for (int i = 1; i <= 4; ++i) EXPECT_EQ(inv(perm(i)), i);
+}
