@@ -1,0 +1,217 @@
+// Fourier matrices of a patch layer by an edge sweep: the cell is cut into
+// stripes at every patch edge along the sweep direction; inside a stripe the
+// permittivity varies along the other direction only, so one Toeplitz matrix
+// of that direction describes it (inverted for Li's inverse rule), and the
+// stripes are joined by Fourier integrals across the sweep direction.
+#include <cmath>
+#include <vector>
+
+#include "structure/fourier.hpp"
+
+namespace rcwa::structure {
+
+namespace {
+
+constexpr double two_pi = 6.283185307179586;
+
+// Integral of exp(-i kappa x) over [lo, hi].
+cplx h_coef(double kappa, double lo, double hi) {
+    if (kappa == 0.0) return cplx(hi - lo, 0.0);
+    return cplx(0.0, 1.0) * (std::exp(cplx(0.0, -kappa * hi)) - std::exp(cplx(0.0, -kappa * lo))) /
+           kappa;
+}
+
+enum class rule { laurent, inverse };
+enum class sign_from { positions, indices };
+
+// The sweep shared by the three routines. q: sweep direction (2 first, 1
+// second lattice direction); the stripe direction is the other one.
+void sweep(int q, rule r, sign_from sf, int iomax, int norder, int ieps, const array1<cplx>& eps,
+           const rect_table& rect, const array1<int>& ord_i1, const array1<int>& ord_i2,
+           full_mat& out, bool& err_flag) {
+    const int p = q == 2 ? 1 : 2;
+    const int l = 2 * iomax + 1;
+
+    err_flag = false;
+    edge_flags flags;
+    flags.resize(ieps);
+    patch_flags_reset(flags, ieps);
+    // Zero-width patches can put both their edges at one position.
+    array1<int> list(2 * (ieps > 0 ? ieps : 0) + 1, 0);
+    std::vector<int> active;
+    active.reserve(static_cast<std::size_t>(ieps > 0 ? ieps : 0));
+    // Stripe s lies between x[s-1] and x[s]; sized as the sweep goes, so
+    // layouts with gaps or overlaps (more stripes than patches) are safe.
+    std::vector<double> x(1, 0.0);
+    std::vector<full_mat> stripes;
+
+    int h = 2 * ieps;
+    int i = 0;
+    int counter = 10000;
+    int count = 0;
+    double position = 1.0;
+
+    // Work for one stripe: its Toeplitz values per index difference.
+    std::vector<cplx> diff_val(static_cast<std::size_t>(2 * l - 1));
+    std::vector<cplx> v_act;
+
+    for (;;) {
+        if (h <= 0) break;
+        if (counter < 0) {
+            err_flag = true;
+            return;
+        }
+        patch_edge_min(ieps, rect, q, flags, list, count, position);
+        h -= count;
+        if (h <= 0) continue;
+        x[static_cast<std::size_t>(i)] = position;
+        if (!(position < 1.0)) {
+            counter -= 1;
+            continue;
+        }
+        i += 1;
+        x.push_back(0.0);
+        for (int k = 1; k <= count; ++k) {
+            const int e = list(k);
+            if (e > 0) {
+                active.push_back(e);
+                flags.set(1, e, false);
+            } else {
+                for (std::size_t j = 0; j < active.size(); ++j) {
+                    if (active[j] == -e) {
+                        active[j] = active.back();
+                        active.pop_back();
+                        break;
+                    }
+                }
+                flags.set(2, -e, false);
+            }
+        }
+
+        // Stripe table over the order indices 1..l of the stripe direction.
+        v_act.resize(active.size());
+        cplx mean(0.0, 0.0);
+        for (std::size_t j = 0; j < active.size(); ++j) {
+            const int t = active[j];
+            v_act[j] = r == rule::inverse ? cplx(1.0, 0.0) / eps(t) : eps(t);
+            mean += (rect(p + 2, t) - rect(p, t)) * v_act[j];
+        }
+        // The table is Toeplitz: entry (j,k) depends on j-k only.
+        for (int d = -(l - 1); d <= l - 1; ++d) {
+            cplx sum(0.0, 0.0);
+            if (d == 0) {
+                sum = mean;
+            } else {
+                const double kappa = two_pi * d;
+                for (std::size_t j = 0; j < active.size(); ++j) {
+                    const int t = active[j];
+                    sum += (v_act[j] - mean) * h_coef(kappa, rect(p, t), rect(p + 2, t));
+                }
+            }
+            diff_val[static_cast<std::size_t>(d + l - 1)] = sum;
+        }
+        full_mat s(l);
+        for (int k = 1; k <= l; ++k)
+            for (int j = 1; j <= l; ++j) s(j, k) = diff_val[static_cast<std::size_t>(j - k + l - 1)];
+        if (r == rule::inverse) linalg::matinv_lapack(l, s, 0);
+        stripes.push_back(std::move(s));
+
+        counter -= 1;
+    }
+
+    // Gather: the last stripe ends at the cell boundary.
+    x[static_cast<std::size_t>(i)] = 1.0;
+    const int kmax = 2 * iomax;
+    // Integrals over each stripe per index difference across the stripes.
+    std::vector<cplx> hs(static_cast<std::size_t>((2 * kmax + 1) * (i > 0 ? i : 0)));
+    auto hat = [&](int k, int s) -> cplx& {
+        return hs[static_cast<std::size_t>(s - 1) * (2 * kmax + 1) + static_cast<std::size_t>(k + kmax)];
+    };
+    for (int s = 1; s <= i; ++s)
+        for (int k = -kmax; k <= kmax; ++k)
+            hat(k, s) = h_coef(two_pi * k, x[static_cast<std::size_t>(s - 1)], x[static_cast<std::size_t>(s)]);
+
+    for (int a = 1; a <= norder; ++a) {
+        for (int b = 1; b <= norder; ++b) {
+            const int d1 = ord_i1(a) - ord_i1(b);
+            const int d2 = ord_i2(a) - ord_i2(b);
+            const int parity = sf == sign_from::positions ? a - b : d1 - d2;
+            const double sigma = parity % 2 == 0 ? 1.0 : -1.0;
+            int u, w, kk;
+            if (q == 2) {
+                u = ord_i2(a);
+                w = ord_i2(b);
+                kk = d1;
+            } else {
+                u = ord_i1(a);
+                w = ord_i1(b);
+                kk = d2;
+            }
+            cplx mean(0.0, 0.0);
+            for (int s = 1; s <= i; ++s)
+                mean += stripes[static_cast<std::size_t>(s - 1)](u, w) *
+                        (x[static_cast<std::size_t>(s)] - x[static_cast<std::size_t>(s - 1)]);
+            cplx val;
+            if (kk == 0) {
+                val = mean;
+            } else {
+                val = cplx(0.0, 0.0);
+                for (int s = 1; s <= i; ++s)
+                    val += (stripes[static_cast<std::size_t>(s - 1)](u, w) - mean) * hat(kk, s);
+            }
+            out(a, b) = val * sigma;
+        }
+    }
+}
+
+}  // namespace
+
+void patch_flags_reset(edge_flags& flags, int ieps) {
+    for (int t = 1; t <= ieps; ++t) {
+        flags.set(1, t, true);
+        flags.set(2, t, true);
+    }
+}
+
+void patch_edge_min(int ieps, const rect_table& rect, int q, const edge_flags& flags,
+                    array1<int>& list, int& count, double& position) {
+    count = 0;
+    position = 1.0;
+    auto consider = [&](double v, int entry) {
+        if (v < position) {
+            position = v;
+            count = 1;
+            list(1) = entry;
+        } else if (v == position) {
+            count += 1;
+            list(count) = entry;
+        }
+    };
+    for (int t = 1; t <= ieps; ++t) {
+        if (flags(1, t)) consider(rect(q, t), t);
+        if (flags(2, t)) consider(rect(q + 2, t), -t);
+    }
+}
+
+void patch_fourier_stripes(int iomax, int norder, int ieps, const array1<cplx>& eps,
+                           const rect_table& rect, const array1<int>& ord_i1,
+                           const array1<int>& ord_i2, full_mat& out, bool& err_flag) {
+    sweep(2, rule::laurent, sign_from::positions, iomax, norder, ieps, eps, rect, ord_i1, ord_i2,
+          out, err_flag);
+}
+
+void patch_li(bool dir_flag, int iomax, int norder, int ieps, const array1<cplx>& eps,
+              const rect_table& rect, const array1<int>& ord_i1, const array1<int>& ord_i2,
+              full_mat& out, bool& err_flag) {
+    sweep(dir_flag ? 2 : 1, rule::inverse, sign_from::positions, iomax, norder, ieps, eps, rect,
+          ord_i1, ord_i2, out, err_flag);
+}
+
+void patch_li_xy(bool dir_flag, int iomax, int norder, int ieps, const array1<cplx>& eps,
+                 const rect_table& rect, const array1<int>& ord_i1, const array1<int>& ord_i2,
+                 full_mat& out, bool& err_flag) {
+    sweep(dir_flag ? 2 : 1, rule::inverse, sign_from::indices, iomax, norder, ieps, eps, rect,
+          ord_i1, ord_i2, out, err_flag);
+}
+
+}  // namespace rcwa::structure

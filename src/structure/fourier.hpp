@@ -1,0 +1,170 @@
+// The permittivity Fourier matrices of grating layers (patches, pixel maps,
+// rasters), the radix-2 FFT they use, the raster painters, and the two factors
+// of a grating layer's eigenproblem.
+//
+// Directions: the first lattice direction goes with the period dy and the
+// first order index ord_i1, the second with dz and ord_i2. Every N by N
+// matrix is indexed by positions in the order list.
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+#include "linalg/dense.hpp"
+
+namespace rcwa::structure {
+
+using linalg::array1;
+using linalg::cplx;
+using linalg::full_mat;
+
+// Per patch p: rect(1,p), rect(3,p) its lower and upper bound along the second
+// lattice direction, rect(2,p), rect(4,p) those along the first, as fractions
+// of the periods.
+class rect_table {
+public:
+    rect_table() = default;
+    explicit rect_table(int ieps) { resize(ieps); }
+    void resize(int ieps) { a_.resize(4 * (ieps < 0 ? 0 : ieps)); }
+    int count() const { return a_.size() / 4; }
+    double& operator()(int k, int p) { return a_(4 * (p - 1) + k); }
+    double operator()(int k, int p) const { return a_(4 * (p - 1) + k); }
+
+private:
+    array1<double> a_;
+};
+
+// Edge flags of the patch sweep: flag(1,t) the lower edge of patch t still
+// pending, flag(2,t) its upper edge.
+class edge_flags {
+public:
+    void resize(int ieps) { a_.assign(static_cast<std::size_t>(2 * (ieps < 0 ? 0 : ieps)), 0); }
+    bool operator()(int k, int t) const { return a_[idx(k, t)] != 0; }
+    void set(int k, int t, bool v) { a_[idx(k, t)] = v ? 1 : 0; }
+
+private:
+    static std::size_t idx(int k, int t) { return static_cast<std::size_t>(2 * (t - 1) + (k - 1)); }
+    std::vector<unsigned char> a_;
+};
+
+// ---- eigen-matrix factors (2N by 2N outputs) ------------------------------------
+void eigen_matrix_eps(int nmax1d, int norder, const array1<int>& ord_i1,
+                      const array1<int>& ord_i2, const array1<double>& ky_1d,
+                      const array1<double>& kz_1d, double k0sq, const full_mat& eps_conv,
+                      double grid_angle, full_mat& p_mat);
+
+void eigen_matrix_li(int nmax1d, int norder, const array1<int>& ord_i1,
+                     const array1<int>& ord_i2, const array1<double>& ky_1d,
+                     const array1<double>& kz_1d, const full_mat& eps_li_1,
+                     const full_mat& eps_li_2, const full_mat& eps_inv_rule, double grid_angle,
+                     full_mat& q_mat);
+
+void eigen_matrix_mix(int nmax1d, int norder, const array1<int>& ord_i1,
+                      const array1<int>& ord_i2, const array1<double>& ky_1d,
+                      const array1<double>& kz_1d, double mix_weight, const full_mat& eps_li_1,
+                      const full_mat& eps_inv_rule, double grid_angle, full_mat& q_mat);
+
+// ---- patch layers: closed-form coefficients and layout checks --------------------
+// eps(1..ieps): eps_pat or inv_eps. Prints the overlap and area warnings.
+void patch_fourier(int iomax, int norder, int ieps, const array1<cplx>& eps,
+                   const rect_table& rect, const array1<int>& ord_i1, const array1<int>& ord_i2,
+                   full_mat& out);
+
+// ---- patch layers: edge sweep ------------------------------------------------------
+void patch_flags_reset(edge_flags& flags, int ieps);
+
+// Next sweep position along q (2: first direction, 1: second). list must hold
+// 2*ieps entries (patches of zero width put both their edges at one position).
+void patch_edge_min(int ieps, const rect_table& rect, int q, const edge_flags& flags,
+                    array1<int>& list, int& count, double& position);
+
+// err_flag: cleared on entry, set (and out left as it was) when the sweep
+// counter runs out.
+void patch_fourier_stripes(int iomax, int norder, int ieps, const array1<cplx>& eps,
+                           const rect_table& rect, const array1<int>& ord_i1,
+                           const array1<int>& ord_i2, full_mat& out, bool& err_flag);
+
+// dir_flag true: inverse rule along the second direction (eps_li_1); false:
+// along the first (eps_li_2).
+void patch_li(bool dir_flag, int iomax, int norder, int ieps, const array1<cplx>& eps,
+              const rect_table& rect, const array1<int>& ord_i1, const array1<int>& ord_i2,
+              full_mat& out, bool& err_flag);
+
+// ---- FFT -----------------------------------------------------------------------------
+// x(1..n) replaced by X(k+1) = sum_j x(j+1) exp(i sign 2 pi j k / n); n a power
+// of two; no scaling.
+void fft_1d(int n, cplx* x, int sign);
+void fft_1d(int n, array1<cplx>& x, int sign);
+// Two-dimensional transform of the n by n matrix a, same sign in both directions.
+void fft_2d(int n, full_mat& a, int sign);
+void c_swap(cplx& a, cplx& b);
+
+// ---- raster shapes -------------------------------------------------------------------
+// n(1..2): background and shape refractive indices; lo(1..2) the shape's full
+// widths, hi(1..2) its centre offset (fractions of dy, dz); rot in degrees;
+// ratio = dz/dy; eps_grid of order M.
+void fill_eps_grid(bool shape_flag, double ratio, double grid_angle, const array1<cplx>& n,
+                   const array1<double>& lo, const array1<double>& hi, double rot, int m,
+                   full_mat& eps_grid, double p);
+
+// n(1..3): background, shape 1, shape 2; rot(1..2), p(1..2) per shape.
+void fill_eps_grid2(bool shape_flag, double ratio, double grid_angle, const array1<cplx>& n,
+                    const array1<double>& lo1, const array1<double>& hi1,
+                    const array1<double>& lo2, const array1<double>& hi2,
+                    const array1<double>& rot, int m, full_mat& eps_grid,
+                    const array1<double>& p);
+
+bool in_superellipse(double u, double umin, double umax, double v, double vmin, double vmax,
+                     double r, double p);
+
+// ---- pixel maps and rasters: Fourier matrices -------------------------------------
+// grid: M by M permittivities (first index along the first direction); holds
+// 1/eps in every pixel on return. l1 = l2 = nmax1d.
+void layer_eps_matrices(bool li_rules, int m, full_mat& grid, double grid_angle,
+                        full_mat& eps_conv, full_mat& eps_li_2, full_mat& eps_li_1,
+                        full_mat& eps_inv_rule, int l1, int l2, int iomax, int norder,
+                        const array1<int>& ord_i1, const array1<int>& ord_i2);
+
+// out = [[grid]]; the grid is unchanged on return (it is transformed in place
+// and restored). iomax is not used.
+void eps_fourier_fft(full_mat& grid, int m, const array1<int>& ord_i1,
+                     const array1<int>& ord_i2, full_mat& out, int iomax, int norder);
+
+// Inverse rule along the first direction, ordinary rule along the second.
+void grid_li_rows(const full_mat& grid, int m, const array1<int>& ord_i1,
+                  const array1<int>& ord_i2, full_mat& out, int l, int iomax, int norder);
+// Inverse rule along the second direction, ordinary rule along the first.
+void grid_li_cols(const full_mat& grid, int m, const array1<int>& ord_i1,
+                  const array1<int>& ord_i2, full_mat& out, int l, int iomax, int norder);
+
+// t (order n) = inverse of the Toeplitz matrix with entry (r,s) = c(((r-s) mod m)+1);
+// c points at m values.
+void toeplitz_inv(int m, int n, const cplx* c, full_mat& t);
+
+// stack: n matrices of order m. 'F' copies entry (r,s) of matrix k into v(k),
+// 'B' copies v(k) back, k = 1..n; any other letter does nothing.
+void stack_line_fb(char direction, int n, int m, int r, int s, std::vector<full_mat>& stack,
+                   cplx* v);
+
+void mat_transpose(int n, full_mat& a);
+
+// ---- routines that no step of a run calls -------------------------------------------
+// As patch_li, with the sign factor taken from the order indices.
+void patch_li_xy(bool dir_flag, int iomax, int norder, int ieps, const array1<cplx>& eps,
+                 const rect_table& rect, const array1<int>& ord_i1, const array1<int>& ord_i2,
+                 full_mat& out, bool& err_flag);
+
+// Half-swap, fft_1d, half-swap again.
+void fft_1d_centred(int n, cplx* x, int sign);
+
+// n(1..2) refractive indices; cy(1..2P+1) holds the coefficients of index
+// -P..P (cy(P+1+m) is index m), cz likewise for -Q..Q. out is inverted in
+// place. Index differences beyond the tables count as zero coefficients.
+void eps_matrix_separable(const array1<cplx>& n, const array1<cplx>& cy, const array1<cplx>& cz,
+                          const array1<int>& ord_i1, const array1<int>& ord_i2, full_mat& out,
+                          int p, int q, int norder);
+
+// r = a^2 A + b^2 B, then inverted in place.
+void mat_mix_inv(int n, double a, double b, const full_mat& am, const full_mat& bm, full_mat& r);
+
+}  // namespace rcwa::structure

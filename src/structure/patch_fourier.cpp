@@ -1,0 +1,119 @@
+// Closed-form Fourier coefficients of a layer of axis-parallel rectangular
+// patches (used when Li's rules are off), with the layout checks.
+#include <cmath>
+#include <cstdlib>
+#include <vector>
+
+#include "platform/platform.hpp"
+#include "structure/fourier.hpp"
+#include "textio/fixed_writer.hpp"
+
+namespace rcwa::structure {
+
+namespace {
+
+constexpr double two_pi = 6.283185307179586;
+
+// Integral of exp(+i 2 pi k x) over [lo, hi].
+cplx g_coef(int k, double lo, double hi) {
+    if (k == 0) return cplx(hi - lo, 0.0);
+    const double kk = two_pi * k;
+    const cplx diff = std::exp(cplx(0.0, kk * hi)) - std::exp(cplx(0.0, kk * lo));
+    return -(diff * cplx(0.0, 1.0) / kk);
+}
+
+// Open rectangles of two patches intersect along one direction.
+bool overlaps_1d(double lo, double hi, double lo_q, double hi_q) {
+    return (hi_q >= hi && hi > lo_q) || (hi >= hi_q && hi_q > lo);
+}
+
+}  // namespace
+
+void patch_fourier(int iomax, int norder, int ieps, const array1<cplx>& eps,
+                   const rect_table& rect, const array1<int>& ord_i1, const array1<int>& ord_i2,
+                   full_mat& out) {
+    static const textio::format overlap_fmt("(\" overlap error:  \",I3,I3)");
+    static const textio::format area_fmt(
+        "(\"total area does not match: \",\"ai =\",G11.3,\"a0=\",G11.3)");
+    constexpr double a0 = 1.0;
+
+    // 1. Layout checks and the mean value.
+    double ai = 0.0;
+    cplx mean(0.0, 0.0);
+    for (int p = 1; p <= ieps; ++p) {
+        const double area = (rect(3, p) - rect(1, p)) * (rect(4, p) - rect(2, p));
+        mean += area * eps(p);
+        ai += area;
+        for (int q = p + 1; q <= ieps; ++q) {
+            const bool first = overlaps_1d(rect(2, p), rect(4, p), rect(2, q), rect(4, q));
+            const bool second = overlaps_1d(rect(1, p), rect(3, p), rect(1, q), rect(3, q));
+            if (first && second)
+                platform::console_line(textio::write_fixed(overlap_fmt, {p, q}));
+        }
+    }
+    // 2. Area check; a NaN sum compares false and prints nothing.
+    if (std::abs(ai - a0) > 1e-14)
+        platform::console_line(textio::write_fixed(area_fmt, {ai, a0}));
+
+    // 3. Coefficient table over every index difference two orders can have:
+    // T(c+m, c+n), m along the second direction, n along the first.
+    const int kmax = 2 * iomax;
+    const int side = 2 * kmax + 1;
+    const int c = kmax + 1;
+    std::vector<cplx> t(static_cast<std::size_t>(side) * side, cplx(0.0, 0.0));
+    auto tab = [&](int i, int j) -> cplx& {
+        return t[static_cast<std::size_t>(j - 1) * side + static_cast<std::size_t>(i - 1)];
+    };
+    // G per patch and positive index, computed once: f1 along the second
+    // direction (rect 1, 3), f2 along the first (rect 2, 4).
+    std::vector<cplx> f1(static_cast<std::size_t>(kmax + 1) * (ieps > 0 ? ieps : 0));
+    std::vector<cplx> f2(f1.size());
+    auto at = [&](int k, int p) {
+        return static_cast<std::size_t>(p - 1) * (kmax + 1) + static_cast<std::size_t>(k);
+    };
+    for (int p = 1; p <= ieps; ++p) {
+        for (int k = 1; k <= kmax; ++k) {
+            f1[at(k, p)] = g_coef(k, rect(1, p), rect(3, p));
+            f2[at(k, p)] = g_coef(k, rect(2, p), rect(4, p));
+        }
+    }
+    for (int m = 1; m <= kmax; ++m) {
+        for (int n = 1; n <= kmax; ++n) {
+            for (int p = 1; p <= ieps; ++p) {
+                const cplx a1 = f1[at(m, p)];
+                const cplx a2 = f2[at(n, p)];
+                tab(c + m, c + n) += eps(p) * a1 * a2;
+                tab(c + m, c - n) += eps(p) * a1 * std::conj(a2);
+                tab(c - m, c + n) += eps(p) * std::conj(a1) * a2;
+                tab(c - m, c - n) += eps(p) * std::conj(a1) * std::conj(a2);
+            }
+        }
+    }
+    for (int m = 1; m <= kmax; ++m) {
+        for (int p = 1; p <= ieps; ++p) {
+            const double w2 = rect(4, p) - rect(2, p);
+            tab(c + m, c) += eps(p) * f1[at(m, p)] * w2;
+            tab(c - m, c) += eps(p) * std::conj(f1[at(m, p)]) * w2;
+        }
+    }
+    for (int n = 1; n <= kmax; ++n) {
+        for (int p = 1; p <= ieps; ++p) {
+            const double w1 = rect(3, p) - rect(1, p);
+            tab(c, c + n) += eps(p) * f2[at(n, p)] * w1;
+            tab(c, c - n) += eps(p) * std::conj(f2[at(n, p)]) * w1;
+        }
+    }
+    tab(c, c) = mean;
+
+    // 4. Gather, with the sign of the order-index differences.
+    for (int a = 1; a <= norder; ++a) {
+        for (int b = 1; b <= norder; ++b) {
+            const int d1 = ord_i1(a) - ord_i1(b);
+            const int d2 = ord_i2(a) - ord_i2(b);
+            const double sign = ((d1 - d2) % 2 == 0) ? 1.0 : -1.0;
+            out(a, b) = sign * tab(c + d2, c + d1);
+        }
+    }
+}
+
+}  // namespace rcwa::structure
