@@ -1,0 +1,353 @@
+// The collective eigen-decompositions. Both follow the grid rules of the
+// collective kernels: grids built from the system context at every call, the
+// full matrices on process 0 described as one block on a 1 by 1 grid,
+// PZGEMR2D between that and the block-cyclic calculation grid, and every grid
+// freed before returning. Processes outside the calculation grid take part in
+// the grid creations and frees only.
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <vector>
+
+#include "linalg/eigen.hpp"
+#include "linalg/lapack.hpp"
+#include "linalg/timing.hpp"
+#include "platform/platform.hpp"
+#include "textio/free_writer.hpp"
+
+namespace rcwa::linalg {
+
+namespace {
+
+using desc_t = std::array<int, 9>;
+constexpr int desc_ctxt = 1;  // index of the context entry in a descriptor
+constexpr int min_qr_block = 6;
+
+int new_grid(int system_ctxt, const char* order, int nprow, int npcol) {
+    int ctxt = system_ctxt;
+    Cblacs_gridinit(&ctxt, order, nprow, npcol);
+    return ctxt;  // negative on a process outside the grid
+}
+
+void exit_grid(int ctxt) {
+    if (ctxt >= 0) Cblacs_gridexit(ctxt);
+}
+
+// nprow = INT(SQRT(REAL(nprocs))): single precision on purpose, as the rule
+// that decides which processes hold data is stated.
+void calc_grid_shape(int nprocs, int& nprow, int& npcol) {
+    nprow = std::max(1, static_cast<int>(std::sqrt(static_cast<float>(nprocs))));
+    npcol = nprocs / nprow;
+}
+
+// Full matrix on process 0 as a single n by n block; elsewhere only the
+// context entry is set, to -1.
+void root_descriptor(desc_t& desc, int n, int my_proc, int root_grid, int& info) {
+    desc.fill(0);
+    if (my_proc == 0) {
+        const int zero = 0;
+        const int lld = std::max(1, n);
+        descinit_(desc.data(), &n, &n, &n, &n, &zero, &zero, &root_grid, &lld, &info);
+    } else {
+        desc[desc_ctxt] = -1;
+    }
+}
+
+struct local_part {
+    int my_row = 0;
+    int my_col = 0;
+    int nprow = 1;
+    int npcol = 1;
+    int nb = 1;
+    int mp = 0;
+    int nq = 0;
+    int lld = 1;
+
+    local_part(int n, int block, int calc_grid) : nb(block) {
+        Cblacs_gridinfo(calc_grid, &nprow, &npcol, &my_row, &my_col);
+        const int zero = 0;
+        mp = std::max(0, numroc_(&n, &nb, &my_row, &zero, &nprow));
+        nq = std::max(0, numroc_(&n, &nb, &my_col, &zero, &npcol));
+        lld = std::max(1, mp);
+    }
+    // At least one entry, so that the libraries always get a valid address.
+    std::size_t entries() const {
+        return std::max<std::size_t>(1, static_cast<std::size_t>(lld) * static_cast<std::size_t>(nq));
+    }
+    int global_row(int i) const {
+        const int zero = 0;
+        return indxl2g_(&i, &nb, &my_row, &zero, &nprow);
+    }
+    int global_col(int j) const {
+        const int zero = 0;
+        return indxl2g_(&j, &nb, &my_col, &zero, &npcol);
+    }
+    cplx& at(std::vector<cplx>& loc, int i, int j) const {
+        return loc[static_cast<std::size_t>(j - 1) * static_cast<std::size_t>(lld) + static_cast<std::size_t>(i - 1)];
+    }
+};
+
+void dist_descriptor(desc_t& desc, int n, const local_part& p, int calc_grid, int& info) {
+    const int zero = 0;
+    descinit_(desc.data(), &n, &n, &p.nb, &p.nb, &zero, &zero, &calc_grid, &p.lld, &info);
+}
+
+void redistribute(int n, const cplx* from, const desc_t& desc_from, cplx* to, const desc_t& desc_to,
+                  int calc_grid) {
+    const int one = 1;
+    pzgemr2d_(&n, &n, from, &one, &one, desc_from.data(), to, &one, &one, desc_to.data(), &calc_grid);
+}
+
+// The answer of a workspace query: the real part of the first work entry,
+// truncated; at least 1.
+int queried_size(cplx cell) { return std::max(1, static_cast<int>(cell.real())); }
+
+void report_eigen_error() {
+    textio::free_line line;
+    line << "error during eigenroutine";
+    platform::console_line(line.str());
+}
+
+}  // namespace
+
+void eigen_dist(int n, int nb, double q_shift, const full_mat& a, array1<cplx>& eig_val,
+                array1<cplx>& gam, full_mat& eig_vl, full_mat& eig_vr, int& info) {
+    if (n < 1) return;  // every process sees the same n: nothing to do anywhere
+    int my_proc = 0;
+    int nprocs = 0;
+    Cblacs_pinfo(&my_proc, &nprocs);
+    int sys_ctxt = -1;
+    Cblacs_get(0, 0, &sys_ctxt);
+
+    // Created and never used, so that every collective kernel builds the same
+    // sequence of grids.
+    const int line_grid = new_grid(sys_ctxt, "Row-major", nprocs, 1);
+    int nprow = 1;
+    int npcol = 1;
+    calc_grid_shape(nprocs, nprow, npcol);
+    const int calc_grid = new_grid(sys_ctxt, "Row-major", nprow, npcol);
+    const int root_grid = new_grid(sys_ctxt, "R", 1, 1);
+
+    if (calc_grid >= 0) {
+        // PZLAHQR refuses blocks of fewer than 5 rows and then leaves the
+        // Hessenberg matrix as it is, which the eigenvector step would take
+        // for a Schur form: smaller block sizes are raised to 6.
+        const local_part p(n, std::max(nb, min_qr_block), calc_grid);
+        // The first failing step's status is kept, so that a later success
+        // cannot hide it; with no failure this is the last step's status.
+        int status = 0;
+        auto keep = [&info, &status]() {
+            if (info == 0) info = status;
+        };
+        info = 0;
+        desc_t desc_a0{};
+        root_descriptor(desc_a0, n, my_proc, root_grid, status);
+        keep();
+        desc_t desc_a{};
+        dist_descriptor(desc_a, n, p, calc_grid, status);
+        keep();
+
+        std::vector<cplx> a_loc(p.entries());
+        std::vector<cplx> z_loc(p.entries());
+        std::vector<cplx> tau(static_cast<std::size_t>(n));
+        std::vector<cplx> w_schur(static_cast<std::size_t>(n));
+        redistribute(n, a.data(), desc_a0, a_loc.data(), desc_a, calc_grid);
+
+        const int one = 1;
+        const int query = -1;
+        cplx cell(0.0, 0.0);
+        std::vector<cplx> work;
+
+        // a = Q*H*Q^H
+        pzgehrd_(&n, &one, &n, a_loc.data(), &one, &one, desc_a.data(), tau.data(), &cell, &query, &status);
+        keep();
+        int lwork = queried_size(cell);
+        work.assign(static_cast<std::size_t>(lwork), cplx(0.0, 0.0));
+        pzgehrd_(&n, &one, &n, a_loc.data(), &one, &one, desc_a.data(), tau.data(), work.data(), &lwork, &status);
+        keep();
+        work = {};
+
+        // z_loc = I*Q
+        for (int j = 1; j <= p.nq; ++j) {
+            const int gj = p.global_col(j);
+            for (int i = 1; i <= p.mp; ++i)
+                p.at(z_loc, i, j) = (p.global_row(i) == gj) ? cplx(1.0, 0.0) : cplx(0.0, 0.0);
+        }
+        cell = cplx(0.0, 0.0);
+        pzunmhr_("R", "N", &n, &n, &one, &n, a_loc.data(), &one, &one, desc_a.data(), tau.data(), z_loc.data(),
+                 &one, &one, desc_a.data(), &cell, &query, &status, 1, 1);
+        keep();
+        lwork = queried_size(cell);
+        work.assign(static_cast<std::size_t>(lwork), cplx(0.0, 0.0));
+        pzunmhr_("R", "N", &n, &n, &one, &n, a_loc.data(), &one, &one, desc_a.data(), tau.data(), z_loc.data(),
+                 &one, &one, desc_a.data(), work.data(), &lwork, &status, 1, 1);
+        keep();
+        work = {};
+
+        // The reflector vectors below the first subdiagonal go; H remains.
+        for (int j = 1; j <= p.nq; ++j) {
+            const int gj = p.global_col(j);
+            for (int i = 1; i <= p.mp; ++i) {
+                if (p.global_row(i) >= gj + 2) p.at(a_loc, i, j) = cplx(0.0, 0.0);
+            }
+        }
+
+        // Schur form T in a_loc, Schur vectors Q*Z in z_loc.
+        const int wantt = 1;  // Fortran LOGICAL true
+        const int wantz = 1;
+        int iwork_cell = 0;
+        cell = cplx(0.0, 0.0);
+        pzlahqr_(&wantt, &wantz, &n, &one, &n, a_loc.data(), desc_a.data(), w_schur.data(), &one, &n,
+                 z_loc.data(), desc_a.data(), &cell, &query, &iwork_cell, &one, &status);
+        keep();
+        lwork = queried_size(cell);
+        work.assign(static_cast<std::size_t>(lwork), cplx(0.0, 0.0));
+        pzlahqr_(&wantt, &wantz, &n, &one, &n, a_loc.data(), desc_a.data(), w_schur.data(), &one, &n,
+                 z_loc.data(), desc_a.data(), work.data(), &lwork, &iwork_cell, &one, &status);
+        keep();
+        work = {};
+
+        // Process 0 gathers T and Q*Z; elsewhere one-entry placeholders that
+        // the gathers do not write.
+        const std::size_t full_entries =
+            my_proc == 0 ? static_cast<std::size_t>(n) * static_cast<std::size_t>(n) : 1;
+        std::vector<cplx> z_full(full_entries);
+        std::vector<cplx> t_full(full_entries);
+        redistribute(n, z_loc.data(), desc_a, z_full.data(), desc_a0, calc_grid);
+        redistribute(n, a_loc.data(), desc_a, t_full.data(), desc_a0, calc_grid);
+
+        if (my_proc == 0) {
+            if (eig_val.size() != n) eig_val.resize(n);
+            if (eig_vl.order() != n) eig_vl.resize(n);
+            if (eig_vr.order() != n) eig_vr.resize(n);
+            std::copy(z_full.begin(), z_full.end(), eig_vl.data());
+            std::copy(z_full.begin(), z_full.end(), eig_vr.data());
+            // Eigenvectors of T, multiplied by the Schur vectors: eigenvectors
+            // of a, each scaled so its largest |Re|+|Im| is 1.
+            std::vector<cplx> cwork(2 * static_cast<std::size_t>(n));
+            std::vector<double> rwork(static_cast<std::size_t>(n));
+            const int select = 0;  // not referenced with "B"
+            int m = 0;
+            ztrevc_("B", "B", &select, &n, t_full.data(), &n, eig_vl.data(), &n, eig_vr.data(), &n, &n, &m,
+                    cwork.data(), rwork.data(), &status, 1, 1);
+            keep();
+            for (int k = 1; k <= n; ++k) eig_val(k) = w_schur[static_cast<std::size_t>(k - 1)];
+        }
+    }
+
+    exit_grid(calc_grid);
+    exit_grid(root_grid);
+    exit_grid(line_grid);
+
+    // Every process forms gam from its own eig_val; only process 0's means
+    // anything.
+    if (gam.size() < n) gam.resize(n);
+    const int have = std::min(n, eig_val.size());
+    for (int k = 1; k <= have; ++k) gam(k) = gam_rule_a(eig_val(k), q_shift);
+}
+
+void eigen_hsein(int n, full_mat& a, double q_shift, array1<cplx>& gam, array1<cplx>& eig_val,
+                 full_mat& eig_vr) {
+    if (n < 1) return;
+    if (eig_vr.order() != n) eig_vr.resize(n);
+    mat_set_diag(n, eig_vr, cplx(1.0, 0.0));
+
+    int my_proc = 0;
+    int nprocs = 0;
+    Cblacs_pinfo(&my_proc, &nprocs);
+    if (nprocs < 1) {
+        nprocs = 4;
+        Cblacs_setup(&my_proc, &nprocs);
+    }
+    int sys_ctxt = -1;
+    Cblacs_get(0, 0, &sys_ctxt);
+    int nprow = 1;
+    int npcol = 1;
+    calc_grid_shape(nprocs, nprow, npcol);
+    const int calc_grid = new_grid(sys_ctxt, "Row-major", nprow, npcol);
+    const int root_grid = new_grid(sys_ctxt, "R", 1, 1);
+    // nb = MIN(16, INT(SQRT(REAL(n))) + 1), single precision as stated.
+    const int nb = std::min(16, static_cast<int>(std::sqrt(static_cast<float>(n))) + 1);
+
+    if (calc_grid >= 0) {
+        int status = 0;
+        const local_part p(n, nb, calc_grid);
+        desc_t desc_a0{};
+        desc_t desc_v0{};
+        root_descriptor(desc_a0, n, my_proc, root_grid, status);
+        root_descriptor(desc_v0, n, my_proc, root_grid, status);
+        desc_t desc_a{};
+        desc_t desc_v{};
+        dist_descriptor(desc_a, n, p, calc_grid, status);
+        dist_descriptor(desc_v, n, p, calc_grid, status);
+        std::vector<cplx> a_loc(p.entries());
+        std::vector<cplx> v_loc(p.entries());
+        std::vector<cplx> tau(static_cast<std::size_t>(n));
+
+        if (my_proc == 0 && a.order() != n) a.resize(n);
+        redistribute(n, a.data(), desc_a0, a_loc.data(), desc_a, calc_grid);
+        redistribute(n, eig_vr.data(), desc_v0, v_loc.data(), desc_v, calc_grid);
+
+        const int one = 1;
+        // One work array of 4n^2 entries serves every step; for very small n
+        // that is below what the library needs, so it is grown to the
+        // library's own answer there.
+        const int query = -1;
+        cplx cell(0.0, 0.0);
+        int lwork = 4 * n * n;
+        pzgehrd_(&n, &one, &n, a_loc.data(), &one, &one, desc_a.data(), tau.data(), &cell, &query, &status);
+        lwork = std::max(lwork, queried_size(cell));
+        cell = cplx(0.0, 0.0);
+        pzunmhr_("L", "N", &n, &n, &one, &n, a_loc.data(), &one, &one, desc_a.data(), tau.data(), v_loc.data(),
+                 &one, &one, desc_v.data(), &cell, &query, &status, 1, 1);
+        lwork = std::max(lwork, queried_size(cell));
+        std::vector<cplx> work(static_cast<std::size_t>(lwork));
+
+        time_stamp start{};
+        if (my_proc == 0) start = take_stamp();
+        pzgehrd_(&n, &one, &n, a_loc.data(), &one, &one, desc_a.data(), tau.data(), work.data(), &lwork, &status);
+        if (my_proc == 0) {
+            platform::console_line(timing_line_since("TIME for Hessenberg effi: ", start));
+            start = take_stamp();
+        }
+
+        // a becomes the Hessenberg matrix, the reflector vectors below its
+        // first subdiagonal (inverse iteration reads the Hessenberg part only).
+        redistribute(n, a_loc.data(), desc_a, a.data(), desc_a0, calc_grid);
+
+        int hsein_status = 0;
+        if (my_proc == 0) {
+            std::vector<int> select(static_cast<std::size_t>(n), 1);
+            if (eig_val.size() < n) eig_val.resize(n);
+            std::vector<cplx> vl(1);
+            std::vector<double> rwork(2 * static_cast<std::size_t>(n));
+            std::vector<int> ifaill(static_cast<std::size_t>(n));
+            std::vector<int> ifailr(static_cast<std::size_t>(n));
+            int m = 0;
+            zhsein_("R", "N", "N", select.data(), &n, a.data(), &n, eig_val.data(), vl.data(), &n,
+                    eig_vr.data(), &n, &n, &m, work.data(), rwork.data(), ifaill.data(), ifailr.data(),
+                    &hsein_status, 1, 1, 1);
+        }
+
+        redistribute(n, eig_vr.data(), desc_v0, v_loc.data(), desc_v, calc_grid);
+        pzunmhr_("L", "N", &n, &n, &one, &n, a_loc.data(), &one, &one, desc_a.data(), tau.data(), v_loc.data(),
+                 &one, &one, desc_v.data(), work.data(), &lwork, &status, 1, 1);
+        redistribute(n, v_loc.data(), desc_v, eig_vr.data(), desc_v0, calc_grid);
+
+        if (my_proc == 0) platform::console_line(timing_line_since("TIME for Schur: ", start));
+        work = {};
+
+        // Eigenvectors that inverse iteration could not converge are a
+        // failure too, not only a failed back-transformation.
+        if (status != 0 || hsein_status != 0) report_eigen_error();
+
+        if (gam.size() < n) gam.resize(n);
+        const int have = std::min(n, eig_val.size());
+        for (int k = 1; k <= have; ++k) gam(k) = gam_rule_b(eig_val(k), q_shift);
+    }
+
+    exit_grid(calc_grid);
+    exit_grid(root_grid);
+}
+
+}  // namespace rcwa::linalg
