@@ -7,6 +7,12 @@
 // for its field fills it with asterisks; blanks that an nX places at the end
 // of the record are not written. Output stops at the first data descriptor
 // for which no value is left (literals before it are still written).
+// Numbers are edited exactly as gfortran edits them (rounding of the exact
+// binary value, -0.0000 for a negative value that rounds to zero, 0.1000+101
+// for exponents above 99, G's exact zero as F(w-4).(d-1) and 4 blanks, NaN
+// and Infinity/Inf right-aligned). A malformed notation, a value of the wrong
+// type for its descriptor or more values than the format takes throw
+// std::invalid_argument: they are faults of the calling code.
 #pragma once
 
 #include <string>

@@ -1,8 +1,11 @@
-// Free-format (list-directed) lines, in the style gfortran writes them with
-// `write(*,*)`/`print *`: the line begins with a blank; numbers take
-// gfortran's widths (integer I12 after the leading blank, double precision
-// as gfortran's G-style of 17 significant digits, complex as (re,im));
-// character items are written as they are.
+// Free-format (list-directed) lines, byte for byte as gfortran writes them
+// with `write(*,*)`/`print *`: a blank begins the line and separates items,
+// except between two character items; an integer is right-aligned in 11
+// characters (wider only when it needs more), a double in 25 (gfortran's
+// 1PG25.17E3: fixed point with 5 trailing blanks from 0.1 up to 1e17, else
+// d.dddddddddddddddE+ddd), a complex as (re,im) with its parts unpadded and
+// right-aligned in 53, a logical as T or F; character items are written as
+// they are. A line without items is empty (no blank).
 #pragma once
 
 #include <complex>
