@@ -18,6 +18,14 @@ void process_exit();
 // can meet must not leave the others waiting in a collective call).
 [[noreturn]] void abort_job(int status);
 
+// The calc grid's shape for a process count: nprow = int(sqrt(nprocs)),
+// npcol = nprocs / nprow.
+void grid_shape(int nprocs, int& nprow, int& npcol);
+
+// Block size of the block-cyclic distribution for order n:
+// min(16, int(sqrt(n)) + 1).
+int block_size(int n);
+
 // c = alpha * a * b on process 0; c may be a or b.
 void matmult(int n, cplx alpha, const full_mat& a, const full_mat& b, full_mat& c, int& info);
 

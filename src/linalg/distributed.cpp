@@ -1,0 +1,259 @@
+// matmult and matinv: ScaLAPACK on an nprow by npcol grid, the full matrices
+// on process 0 described on a 1 by 1 grid, and PZGEMR2D moving them between
+// the two. Every call builds its grids and frees them again.
+#include "linalg/distributed.hpp"
+
+#include <mpi.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+#include "linalg/lapack.hpp"
+#include "linalg/timing.hpp"
+#include "platform/platform.hpp"
+#include "textio/free_writer.hpp"
+
+namespace rcwa::linalg {
+
+namespace {
+
+using desc_t = std::array<int, 9>;
+constexpr int desc_ctxt = 1;  // index of the context entry in a descriptor
+
+// A grid created from a copy of the system context; -1 on a process that is
+// not part of it.
+int make_grid(int system_ctxt, const char* order, int nprow, int npcol) {
+    int ctxt = system_ctxt;
+    Cblacs_gridinit(&ctxt, order, nprow, npcol);
+    return ctxt;
+}
+
+void free_grid(int ctxt) {
+    if (ctxt >= 0) Cblacs_gridexit(ctxt);
+}
+
+int system_context() {
+    int ctxt = -1;
+    Cblacs_get(0, 0, &ctxt);
+    return ctxt;
+}
+
+// Descriptor of a full matrix held by process 0 alone, as one n by n block;
+// every other process marks it as not belonging to the root grid.
+void full_descriptor(desc_t& desc, int n, int my_proc, int root_grid, int& info) {
+    desc.fill(0);
+    if (my_proc == 0) {
+        const int zero = 0;
+        const int lld = std::max(1, n);
+        descinit_(desc.data(), &n, &n, &n, &n, &zero, &zero, &root_grid, &lld, &info);
+    } else {
+        desc[desc_ctxt] = -1;
+    }
+}
+
+// This process's share of an n by n matrix on the calc grid.
+struct local_shape {
+    int nb = 1;
+    int mp = 0;
+    int nq = 0;
+    int lld = 1;
+
+    local_shape(int n, int my_row, int my_col, int nprow, int npcol) : nb(block_size(n)) {
+        const int zero = 0;
+        mp = std::max(0, numroc_(&n, &nb, &my_row, &zero, &nprow));
+        nq = std::max(0, numroc_(&n, &nb, &my_col, &zero, &npcol));
+        lld = std::max(1, mp);
+    }
+    // At least one entry, so that the libraries always get a valid address.
+    std::size_t entries() const {
+        return std::max<std::size_t>(1, static_cast<std::size_t>(lld) * static_cast<std::size_t>(nq));
+    }
+};
+
+void dist_descriptor(desc_t& desc, int n, const local_shape& s, int calc_grid, int& info) {
+    const int zero = 0;
+    descinit_(desc.data(), &n, &n, &s.nb, &s.nb, &zero, &zero, &calc_grid, &s.lld, &info);
+}
+
+// Scatter from (or gather to) process 0; every process of calc_grid takes part.
+void redistribute(int n, const cplx* from, const desc_t& desc_from, cplx* to, const desc_t& desc_to,
+                  int calc_grid) {
+    const int one = 1;
+    pzgemr2d_(&n, &n, from, &one, &one, desc_from.data(), to, &one, &one, desc_to.data(), &calc_grid);
+}
+
+}  // namespace
+
+void grid_shape(int nprocs, int& nprow, int& npcol) {
+    // The grid shape is taken in single precision on purpose: it decides which
+    // processes hold data, so it must match the documented rule exactly.
+    nprow = static_cast<int>(std::sqrt(static_cast<float>(nprocs)));
+    if (nprow < 1) nprow = 1;
+    npcol = nprocs / nprow;
+}
+
+int block_size(int n) {
+    // Single precision on purpose, as the block-size rule is stated.
+    const int nb = static_cast<int>(std::sqrt(static_cast<float>(n))) + 1;
+    return std::min(16, nb);
+}
+
+void process_info(int& my_proc, int& nprocs) { Cblacs_pinfo(&my_proc, &nprocs); }
+
+void process_exit() { Cblacs_exit(0); }
+
+void abort_job(int status) {
+    std::fflush(stdout);
+    std::fflush(stderr);
+    int started = 0;
+    int ended = 0;
+    MPI_Initialized(&started);
+    MPI_Finalized(&ended);
+    if (started && !ended) MPI_Abort(MPI_COMM_WORLD, status);
+    platform::exit_process(status);
+}
+
+void matmult(int n, cplx alpha, const full_mat& a, const full_mat& b, full_mat& c, int& info) {
+    info = 0;
+    int my_proc = 0;
+    int nprocs = 0;
+    process_info(my_proc, nprocs);
+    time_stamp start{};
+    if (my_proc == 0) start = take_stamp();
+    const int sys_ctxt = system_context();
+
+    // Created first and never used, so every kernel call builds the same
+    // sequence of grids on every process.
+    const int line_grid = make_grid(sys_ctxt, "Row-major", nprocs, 1);
+
+    int nprow = 1;
+    int npcol = 1;
+    grid_shape(nprocs, nprow, npcol);
+    if (my_proc == 0) {
+        textio::free_line line;
+        line << nprow << npcol;
+        platform::console_line(line.str());
+    }
+
+    const int calc_grid = make_grid(sys_ctxt, "Row-major", nprow, npcol);
+    const int root_grid = make_grid(sys_ctxt, "R", 1, 1);
+
+    if (calc_grid < 0) {
+        info = -1;
+    } else {
+        int rows = 0;
+        int cols = 0;
+        int my_row = 0;
+        int my_col = 0;
+        Cblacs_gridinfo(calc_grid, &rows, &cols, &my_row, &my_col);
+        const local_shape s(n, my_row, my_col, nprow, npcol);
+
+        desc_t desc_a0{};
+        desc_t desc_b0{};
+        desc_t desc_c0{};
+        full_descriptor(desc_a0, n, my_proc, root_grid, info);
+        full_descriptor(desc_b0, n, my_proc, root_grid, info);
+        full_descriptor(desc_c0, n, my_proc, root_grid, info);
+        desc_t desc_a{};
+        desc_t desc_b{};
+        desc_t desc_c{};
+        dist_descriptor(desc_a, n, s, calc_grid, info);
+        dist_descriptor(desc_b, n, s, calc_grid, info);
+        dist_descriptor(desc_c, n, s, calc_grid, info);
+
+        std::vector<cplx> a_loc(s.entries());
+        std::vector<cplx> b_loc(s.entries());
+        std::vector<cplx> c_loc(s.entries());
+
+        // Both operands leave process 0 before c is written, so c may be a or b.
+        redistribute(n, a.data(), desc_a0, a_loc.data(), desc_a, calc_grid);
+        redistribute(n, b.data(), desc_b0, b_loc.data(), desc_b, calc_grid);
+
+        const int one = 1;
+        const cplx beta(0.0, 0.0);
+        pzgemm_("N", "N", &n, &n, &n, &alpha, a_loc.data(), &one, &one, desc_a.data(), b_loc.data(), &one,
+                &one, desc_b.data(), &beta, c_loc.data(), &one, &one, desc_c.data(), 1, 1);
+
+        redistribute(n, c_loc.data(), desc_c, c.data(), desc_c0, calc_grid);
+        Cblacs_barrier(calc_grid, "a");
+    }
+
+    if (my_proc == 0) platform::console_line(timing_line_since("TIME matmult: ", start));
+
+    free_grid(calc_grid);
+    free_grid(root_grid);
+    free_grid(line_grid);
+}
+
+void matinv(int mode, int n, full_mat& a, int& /*ierr: never written*/) {
+    // Right-hand sides on every process; the identity for mode 1, zero
+    // otherwise, so the grid processes other than 0 end with it in a.
+    std::vector<cplx> ident(static_cast<std::size_t>(std::max(0, n)) * static_cast<std::size_t>(std::max(0, n)),
+                            cplx(0.0, 0.0));
+    if (mode == 1) {
+        for (int i = 0; i < n; ++i)
+            ident[static_cast<std::size_t>(i) * static_cast<std::size_t>(n) + static_cast<std::size_t>(i)] =
+                cplx(1.0, 0.0);
+    }
+
+    int my_proc = 0;
+    int nprocs = 0;
+    process_info(my_proc, nprocs);
+    if (nprocs < 1) {
+        nprocs = 4;
+        Cblacs_setup(&my_proc, &nprocs);
+    }
+    time_stamp start{};
+    if (my_proc == 0) start = take_stamp();
+    const int sys_ctxt = system_context();
+
+    int nprow = 1;
+    int npcol = 1;
+    grid_shape(nprocs, nprow, npcol);
+    const int calc_grid = make_grid(sys_ctxt, "Row-major", nprow, npcol);
+    const int root_grid = make_grid(sys_ctxt, "R", 1, 1);
+
+    if (calc_grid >= 0) {
+        int status = 0;  // the library statuses are not acted upon
+        int rows = 0;
+        int cols = 0;
+        int my_row = 0;
+        int my_col = 0;
+        Cblacs_gridinfo(calc_grid, &rows, &cols, &my_row, &my_col);
+        const local_shape s(n, my_row, my_col, nprow, npcol);
+
+        desc_t desc_a0{};
+        desc_t desc_b0{};
+        full_descriptor(desc_a0, n, my_proc, root_grid, status);
+        full_descriptor(desc_b0, n, my_proc, root_grid, status);
+        desc_t desc_a{};
+        desc_t desc_b{};
+        dist_descriptor(desc_a, n, s, calc_grid, status);
+        dist_descriptor(desc_b, n, s, calc_grid, status);
+
+        std::vector<cplx> a_loc(s.entries());
+        std::vector<cplx> b_loc(s.entries());
+        std::vector<int> ipiv(static_cast<std::size_t>(s.mp + s.nb));
+
+        redistribute(n, a.data(), desc_a0, a_loc.data(), desc_a, calc_grid);
+        redistribute(n, ident.data(), desc_b0, b_loc.data(), desc_b, calc_grid);
+
+        const int one = 1;
+        pzgetrf_(&n, &n, a_loc.data(), &one, &one, desc_a.data(), ipiv.data(), &status);
+        pzgetrs_("N", &n, &n, a_loc.data(), &one, &one, desc_a.data(), ipiv.data(), b_loc.data(), &one, &one,
+                 desc_b.data(), &status, 1);
+
+        redistribute(n, b_loc.data(), desc_b, ident.data(), desc_b0, calc_grid);
+        std::copy(ident.begin(), ident.end(), a.data());
+    }
+
+    if (my_proc == 0) platform::console_line(timing_line_since("TIME matinv: ", start));
+
+    free_grid(calc_grid);
+    free_grid(root_grid);
+}
+
+}  // namespace rcwa::linalg

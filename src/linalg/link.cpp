@@ -1,0 +1,112 @@
+// The full-form link steps. Every product and inverse goes through the
+// collective kernels, so every process makes the same calls in the same
+// order; the element-wise steps between them matter on process 0 alone and
+// are skipped elsewhere.
+#include "linalg/link.hpp"
+
+#include "linalg/distributed.hpp"
+
+namespace rcwa::linalg {
+
+namespace {
+
+const cplx one(1.0, 0.0);
+
+bool on_root() {
+    int my_proc = 0;
+    int nprocs = 0;
+    process_info(my_proc, nprocs);
+    return my_proc == 0;
+}
+
+void product(int n, cplx alpha, const full_mat& x, const full_mat& y, full_mat& z) {
+    int info = 0;  // no one acts on it
+    matmult(n, alpha, x, y, z, info);
+}
+
+void inverse(int n, full_mat& x) {
+    int ierr = 0;
+    matinv(1, n, x, ierr);
+}
+
+}  // namespace
+
+void rti_link(const full_mat& a, const full_mat& b, full_mat& r, full_mat& t, int n) {
+    const bool root = on_root();
+    full_mat work1(n);
+    full_mat work2(n);
+
+    product(n, one, r, a, work1);
+    if (root) {
+        mat_lincomb(n, -1.0, -1.0, b, work1, work1);  // -(b + r a)
+        mat_copy(n, work2, work1);
+    }
+    inverse(n, work2);  // -(b + r a)^-1
+    product(n, one, r, a, work1);
+    if (root) mat_lincomb(n, 1.0, -1.0, work1, b, work1);  // r a - b
+    product(n, one, work2, work1, r);  // (b + r a)^-1 (b - r a)
+    if (root) mat_copy(n, work1, t);
+    product(n, one, a, r, work2);
+    if (root) mat_lincomb(n, 1.0, 1.0, a, work2, work2);  // a (I + r)
+    product(n, one, work1, work2, t);
+}
+
+void rt_link(const full_mat& a, const full_mat& b, full_mat& r, full_mat& t, int n) {
+    const bool root = on_root();
+    full_mat work1(n);
+    full_mat work2(n);
+
+    product(n, one, a, r, work1);
+    if (root) {
+        mat_lincomb(n, 1.0, 1.0, a, work1, work1);  // a (I + r)
+        mat_copy(n, work2, work1);
+    }
+    inverse(n, work2);  // M
+    product(n, cplx(-1.0, 0.0), b, r, work1);
+    if (root) mat_lincomb(n, 1.0, 1.0, b, work1, work1);  // b (I - r)
+    product(n, one, work1, work2, r);
+    if (root) mat_copy(n, work1, t);
+    product(n, one, work1, work2, t);
+}
+
+void rti_link_gen(const full_mat& a, const full_mat& b, const full_mat& c, const full_mat& d,
+                  full_mat& r, full_mat& t, int n) {
+    const bool root = on_root();
+    full_mat work1(n);
+    full_mat work2(n);
+
+    product(n, one, r, b, work1);
+    if (root) {
+        mat_lincomb(n, 1.0, -1.0, d, work1, work1);  // d - r b
+        mat_copy(n, work2, work1);
+    }
+    inverse(n, work2);
+    product(n, one, r, a, work1);
+    if (root) mat_lincomb(n, 1.0, -1.0, work1, c, work1);  // r a - c
+    product(n, one, work2, work1, r);
+    if (root) mat_copy(n, work1, t);
+    product(n, one, b, r, work2);
+    if (root) mat_lincomb(n, 1.0, 1.0, a, work2, work2);  // a + b r
+    product(n, one, work1, work2, t);
+}
+
+void rt_link_gen(const full_mat& a, const full_mat& b, const full_mat& c, const full_mat& d,
+                 full_mat& r, full_mat& t, int n) {
+    const bool root = on_root();
+    full_mat work1(n);
+    full_mat work2(n);
+
+    product(n, one, b, r, work1);
+    if (root) {
+        mat_lincomb(n, 1.0, 1.0, a, work1, work1);  // a + b r
+        mat_copy(n, work2, work1);
+    }
+    inverse(n, work2);  // M
+    product(n, one, d, r, work1);
+    if (root) mat_lincomb(n, 1.0, 1.0, c, work1, work1);  // c + d r
+    product(n, one, work1, work2, r);
+    if (root) mat_copy(n, work1, t);
+    product(n, one, work1, work2, t);
+}
+
+}  // namespace rcwa::linalg

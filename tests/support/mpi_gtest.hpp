@@ -1,0 +1,20 @@
+// A main for GoogleTest programs that run under mpirun: MPI is started
+// through the kernels, every process runs every test, process 0 prints the
+// usual report, the others print only their own failures (marked with their
+// process number), and the exit status is non-zero on every process when any
+// process failed.
+#pragma once
+
+namespace rcwa_test {
+
+int run_mpi_gtest(int argc, char** argv);
+
+// This process's number and the process count.
+int my_proc();
+int nprocs();
+
+// True on every process when the condition holds on every process
+// (collective).
+bool all_processes(bool ok);
+
+}  // namespace rcwa_test

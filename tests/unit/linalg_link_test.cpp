@@ -1,0 +1,475 @@
+// The link recursion on one process: the block-diagonal kernels and steps,
+// the block inverse's determinant floor, and the full forms' closed-form
+// cases. The full forms start MPI as a singleton through the kernels.
+#include <gtest/gtest.h>
+#include <mpi.h>
+
+#include <cmath>
+#include <limits>
+#include <random>
+#include <vector>
+
+#include "linalg/dense.hpp"
+#include "linalg/distributed.hpp"
+#include "linalg/lapack.hpp"
+#include "linalg/link.hpp"
+
+using namespace rcwa::linalg;
+
+namespace {
+
+std::mt19937_64& rng() {
+    static std::mt19937_64 gen(20240611);
+    return gen;
+}
+
+cplx random_c() {
+    std::uniform_real_distribution<double> u(-1.0, 1.0);
+    return {u(rng()), u(rng())};
+}
+
+full_mat random_full(int n, double diag_boost = 0.0) {
+    full_mat a(n);
+    for (int j = 1; j <= n; ++j)
+        for (int i = 1; i <= n; ++i) a(i, j) = random_c();
+    for (int i = 1; i <= n; ++i) a(i, i) += diag_boost;
+    return a;
+}
+
+bd_mat random_bd(int norder, double diag_boost = 0.0) {
+    bd_mat a(norder);
+    for (int c = 1; c <= 4; ++c)
+        for (int i = 1; i <= norder; ++i) a(i, c) = random_c();
+    for (int i = 1; i <= norder; ++i) {
+        a(i, 1) += diag_boost;
+        a(i, 4) += diag_boost;
+    }
+    return a;
+}
+
+// The 2N by 2N matrix whose block diagonals a holds.
+full_mat to_full(const bd_mat& a) {
+    const int m = a.rows();
+    full_mat f(2 * m);
+    for (int i = 1; i <= m; ++i) {
+        f(i, i) = a(i, 1);
+        f(i, m + i) = a(i, 2);
+        f(m + i, i) = a(i, 3);
+        f(m + i, m + i) = a(i, 4);
+    }
+    return f;
+}
+
+full_mat identity(int n) {
+    full_mat e(n);
+    for (int i = 1; i <= n; ++i) e(i, i) = 1.0;
+    return e;
+}
+
+full_mat mul(const full_mat& a, const full_mat& b) {
+    const int n = a.order();
+    full_mat c(n);
+    for (int j = 1; j <= n; ++j)
+        for (int k = 1; k <= n; ++k)
+            for (int i = 1; i <= n; ++i) c(i, j) += a(i, k) * b(k, j);
+    return c;
+}
+
+full_mat lin(double s1, const full_mat& a, double s2, const full_mat& b) {
+    const int n = a.order();
+    full_mat c(n);
+    for (int j = 1; j <= n; ++j)
+        for (int i = 1; i <= n; ++i) c(i, j) = s1 * a(i, j) + s2 * b(i, j);
+    return c;
+}
+
+full_mat inv(const full_mat& a) {
+    int n = a.order();
+    full_mat lu = a;
+    full_mat e = identity(n);
+    std::vector<int> piv(static_cast<std::size_t>(n));
+    int info = 0;
+    zgetrf_(&n, &n, lu.data(), &n, piv.data(), &info);
+    zgetrs_("N", &n, &n, lu.data(), &n, piv.data(), e.data(), &n, &info, 1);
+    return e;
+}
+
+double max_diff(const full_mat& a, const full_mat& b) {
+    double d = 0.0;
+    for (int j = 1; j <= a.order(); ++j)
+        for (int i = 1; i <= a.order(); ++i) d = std::max(d, std::abs(a(i, j) - b(i, j)));
+    return d;
+}
+
+bool on_block_diagonal(int m, int i, int j) {
+    const int ii = (i - 1) % m;
+    const int jj = (j - 1) % m;
+    return ii == jj;
+}
+
+constexpr double tol = 1e-11;
+
+// The full forms start MPI (as a singleton) on first use; end it once all
+// tests are through.
+class mpi_end : public ::testing::Environment {
+public:
+    void TearDown() override {
+        int started = 0;
+        int ended = 0;
+        MPI_Initialized(&started);
+        MPI_Finalized(&ended);
+        if (started && !ended) process_exit();
+    }
+};
+const auto* const mpi_env = ::testing::AddGlobalTestEnvironment(new mpi_end);
+
+}  // namespace
+
+// ---- the block inverse ---------------------------------------------------------
+
+TEST(BdInv, DeterminantFloor) {
+    const double floor = 1.000000013351432e-10;
+    ASSERT_EQ(static_cast<double>(1e-10f), floor);
+
+    bd_mat a(6);
+    // |Re det| = 1e-10 exactly: floored
+    a(1, 1) = 1e-10; a(1, 4) = 1.0;
+    // 1.1e-10: kept
+    a(2, 1) = 1.1e-10; a(2, 4) = 1.0;
+    // |Im det| = 1e-10 with Re det = 0: floored to a real determinant
+    a(3, 1) = cplx(0.0, 1e-10); a(3, 4) = 1.0;
+    // |Im det| = 1.1e-10: kept
+    a(4, 1) = cplx(0.0, 1.1e-10); a(4, 4) = 1.0;
+    // exactly singular [[1,1],[1,1]]
+    a(5, 1) = 1.0; a(5, 2) = 1.0; a(5, 3) = 1.0; a(5, 4) = 1.0;
+    // identity
+    a(6, 1) = 1.0; a(6, 4) = 1.0;
+
+    int status = 99;
+    bd_inv(6, a, status);
+    EXPECT_EQ(status, 0);
+
+    // The floored and the true determinant differ by 1.3e-8 relative.
+    EXPECT_NEAR(a(1, 1).real() * floor, 1.0, 1e-14);
+    EXPECT_GT(std::abs(a(1, 1).real() * 1e-10 - 1.0), 1e-8);
+    EXPECT_NEAR(a(1, 4).real(), 1e-10 / floor, 1e-15);
+
+    EXPECT_NEAR(a(2, 1).real() * 1.1e-10, 1.0, 1e-14);
+    EXPECT_NEAR(a(2, 4).real(), 1.0, 1e-15);
+
+    EXPECT_NEAR(a(3, 1).real() * floor, 1.0, 1e-14);
+    EXPECT_EQ(a(3, 1).imag(), 0.0);
+    EXPECT_NEAR(a(4, 1).imag(), -1.0 / 1.1e-10, 1.0);
+    EXPECT_NEAR(a(4, 4).real(), 1.0, 1e-15);
+    EXPECT_NEAR(a(4, 4).imag(), 0.0, 1e-15);
+
+    for (int c = 1; c <= 4; ++c) {
+        EXPECT_TRUE(std::isfinite(a(5, c).real()));
+        const double sign = (c == 1 || c == 4) ? 1.0 : -1.0;
+        EXPECT_NEAR(a(5, c).real() * floor, sign, 1e-14);
+        EXPECT_EQ(a(5, c).imag(), 0.0);
+    }
+
+    EXPECT_EQ(a(6, 1), cplx(1.0, 0.0));
+    EXPECT_EQ(a(6, 2), cplx(0.0, 0.0));
+    EXPECT_EQ(a(6, 3), cplx(0.0, 0.0));
+    EXPECT_EQ(a(6, 4), cplx(1.0, 0.0));
+}
+
+TEST(BdInv, InvertsGeneralBlocks) {
+    const int m = 7;
+    const bd_mat a = random_bd(m, 1.5);
+    bd_mat b = a;
+    int status = 1;
+    bd_inv(m, b, status);
+    EXPECT_EQ(status, 0);
+    EXPECT_LT(max_diff(mul(to_full(a), to_full(b)), identity(2 * m)), tol);
+}
+
+// ---- bd_mat kernels against full products ----------------------------------------
+
+TEST(BdKernels, AgreeWithFullProducts) {
+    const int m = 5;
+    const bd_mat a = random_bd(m);
+    const bd_mat b = random_bd(m);
+    const full_mat f = random_full(2 * m);  // entries off its block diagonals are ignored
+    full_mat f_bd(2 * m);
+    for (int j = 1; j <= 2 * m; ++j)
+        for (int i = 1; i <= 2 * m; ++i)
+            if (on_block_diagonal(m, i, j)) f_bd(i, j) = f(i, j);
+
+    bd_mat z(m);
+    bd_mul_full(m, a, f, z);
+    EXPECT_LT(max_diff(to_full(z), mul(to_full(a), f_bd)), tol);
+    full_mul_bd(m, f, b, z);
+    EXPECT_LT(max_diff(to_full(z), mul(f_bd, to_full(b))), tol);
+    bd_add(m, a, b, z);
+    EXPECT_LT(max_diff(to_full(z), lin(1, to_full(a), 1, to_full(b))), 0.0 + 1e-15);
+    bd_mat za = a;
+    bd_add(m, za, b, za);  // output is an input
+    EXPECT_LT(max_diff(to_full(za), to_full(z)), 1e-15);
+
+    // full_mul_bd_full into F itself: block diagonals become F_i B_i, the rest stays.
+    full_mat g = f;
+    full_mul_bd_full(m, g, b, g);
+    const full_mat want = mul(f_bd, to_full(b));
+    for (int j = 1; j <= 2 * m; ++j)
+        for (int i = 1; i <= 2 * m; ++i) {
+            if (on_block_diagonal(m, i, j))
+                EXPECT_LT(std::abs(g(i, j) - want(i, j)), tol);
+            else
+                EXPECT_EQ(g(i, j), f(i, j));
+        }
+
+    // bd_mul_bd_full clears the whole result first.
+    g = random_full(2 * m);
+    bd_mul_bd_full(m, a, b, g);
+    EXPECT_LT(max_diff(g, mul(to_full(a), to_full(b))), tol);
+    for (int j = 1; j <= 2 * m; ++j)
+        for (int i = 1; i <= 2 * m; ++i)
+            if (!on_block_diagonal(m, i, j)) {
+                EXPECT_EQ(g(i, j), cplx(0.0, 0.0));
+            }
+}
+
+// ---- block-diagonal link steps ---------------------------------------------------
+
+namespace {
+
+struct bd_case {
+    int m = 6;
+    bd_mat p, q, x, y;
+    full_mat r, t;
+    explicit bd_case(int m_) : m(m_) {
+        p = random_bd(m, 2.0);
+        q = random_bd(m, 2.0);
+        x = random_bd(m, 2.0);
+        y = random_bd(m);
+        bd_mat rb = random_bd(m);
+        for (int c = 1; c <= 4; ++c)
+            for (int i = 1; i <= m; ++i) rb(i, c) *= 0.3;
+        r = to_full(rb);
+        t = to_full(random_bd(m));
+    }
+};
+
+// Fills every entry off the block diagonals with junk.
+void add_junk(full_mat& f, int m) {
+    for (int j = 1; j <= 2 * m; ++j)
+        for (int i = 1; i <= 2 * m; ++i)
+            if (!on_block_diagonal(m, i, j)) f(i, j) = random_c();
+}
+
+}  // namespace
+
+TEST(BdLink, StepsAgreeWithGeneralFullForms) {
+    const bd_case k(6);
+    const int n = 2 * k.m;
+
+    full_mat r_bd = k.r, t_bd = k.t;
+    rti_link_bd(k.p, k.q, k.x, k.y, r_bd, t_bd, k.m);
+    full_mat r_full = k.r, t_full = k.t;
+    rti_link_gen(to_full(k.p), to_full(k.q), to_full(k.x), to_full(k.y), r_full, t_full, n);
+    EXPECT_LT(max_diff(r_bd, r_full), tol);
+    EXPECT_LT(max_diff(t_bd, t_full), tol);
+
+    rt_link_bd(k.p, k.q, k.x, k.y, r_bd, t_bd, k.m);
+    rt_link_gen(to_full(k.p), to_full(k.q), to_full(k.x), to_full(k.y), r_full, t_full, n);
+    EXPECT_LT(max_diff(r_bd, r_full), tol);
+    EXPECT_LT(max_diff(t_bd, t_full), tol);
+
+    // Against closed formulas written here.
+    const full_mat a = to_full(k.p), b = to_full(k.q), c = to_full(k.x), d = to_full(k.y);
+    full_mat r = k.r, t = k.t;
+    const full_mat r1 = mul(inv(lin(1, d, -1, mul(r, b))), lin(1, mul(r, a), -1, c));
+    const full_mat t1 = mul(t, lin(1, a, 1, mul(b, r1)));
+    rti_link_bd(k.p, k.q, k.x, k.y, r, t, k.m);
+    EXPECT_LT(max_diff(r, r1), tol);
+    EXPECT_LT(max_diff(t, t1), tol);
+}
+
+TEST(BdLink, TwoMatrixCaseAgreesWithFullLink) {
+    const bd_case k(5);
+    const int n = 2 * k.m;
+    bd_mat minus_x = k.x;
+    for (int c = 1; c <= 4; ++c)
+        for (int i = 1; i <= k.m; ++i) minus_x(i, c) = -minus_x(i, c);
+
+    full_mat r_bd = k.r, t_bd = k.t, r_full = k.r, t_full = k.t;
+    rti_link_bd(k.p, k.p, k.x, minus_x, r_bd, t_bd, k.m);
+    rti_link(to_full(k.p), to_full(k.x), r_full, t_full, n);
+    EXPECT_LT(max_diff(r_bd, r_full), tol);
+    EXPECT_LT(max_diff(t_bd, t_full), tol);
+    rt_link_bd(k.p, k.p, k.x, minus_x, r_bd, t_bd, k.m);
+    rt_link(to_full(k.p), to_full(k.x), r_full, t_full, n);
+    EXPECT_LT(max_diff(r_bd, r_full), tol);
+    EXPECT_LT(max_diff(t_bd, t_full), tol);
+}
+
+TEST(BdLink, ZeroReflectionGivesIdentityBlocks) {
+    const bd_case k(4);
+    bd_mat minus_x = k.x;
+    for (int c = 1; c <= 4; ++c)
+        for (int i = 1; i <= k.m; ++i) minus_x(i, c) = -minus_x(i, c);
+    full_mat r(2 * k.m);
+    full_mat t = k.t;
+    rti_link_bd(k.p, k.p, k.x, minus_x, r, t, k.m);
+    EXPECT_LT(max_diff(r, identity(2 * k.m)), tol);
+    EXPECT_LT(max_diff(t, lin(2, mul(k.t, to_full(k.p)), 0, k.t)), tol);
+}
+
+TEST(BdLink, ClearsROffBlockDiagonalsAndKeepsTThere) {
+    const bd_case k(5);
+    for (int step = 0; step < 2; ++step) {
+        full_mat r = k.r, t = k.t;
+        add_junk(r, k.m);
+        add_junk(t, k.m);
+        const full_mat t0 = t;
+        full_mat r_clean = k.r, t_clean = k.t;
+        if (step == 0) {
+            rti_link_bd(k.p, k.q, k.x, k.y, r, t, k.m);
+            rti_link_bd(k.p, k.q, k.x, k.y, r_clean, t_clean, k.m);
+        } else {
+            rt_link_bd(k.p, k.q, k.x, k.y, r, t, k.m);
+            rt_link_bd(k.p, k.q, k.x, k.y, r_clean, t_clean, k.m);
+        }
+        for (int j = 1; j <= 2 * k.m; ++j)
+            for (int i = 1; i <= 2 * k.m; ++i) {
+                if (on_block_diagonal(k.m, i, j)) {
+                    EXPECT_EQ(r(i, j), r_clean(i, j));
+                    EXPECT_EQ(t(i, j), t_clean(i, j));
+                } else {
+                    EXPECT_EQ(r(i, j), cplx(0.0, 0.0));
+                    EXPECT_EQ(t(i, j), t0(i, j));
+                }
+            }
+    }
+}
+
+// ---- full forms (collective kernels on one process) -----------------------------
+
+TEST(FullLink, RtiLinkFromZeroReflection) {
+    const int n = 9;
+    const full_mat a = random_full(n, 2.0), b = random_full(n, 2.0), t0 = random_full(n);
+    full_mat r(n), t = t0;
+    rti_link(a, b, r, t, n);
+    EXPECT_LT(max_diff(r, identity(n)), tol);
+    EXPECT_LT(max_diff(t, lin(2, mul(t0, a), 0, t0)), tol);
+}
+
+TEST(FullLink, RtLinkFromZeroAndIdentityReflection) {
+    const int n = 9;
+    const full_mat a = random_full(n, 2.0), b = random_full(n, 2.0), t0 = random_full(n);
+    const full_mat a_inv = inv(a);
+    full_mat r(n), t = t0;
+    rt_link(a, b, r, t, n);
+    EXPECT_LT(max_diff(r, mul(b, a_inv)), tol);
+    EXPECT_LT(max_diff(t, mul(t0, a_inv)), tol);
+
+    r = identity(n);
+    t = t0;
+    rt_link(a, b, r, t, n);
+    EXPECT_LT(max_diff(r, full_mat(n)), tol);
+    EXPECT_LT(max_diff(t, lin(0.5, mul(t0, a_inv), 0, t0)), tol);
+}
+
+TEST(FullLink, GeneralFormsMatchTwoMatrixForms) {
+    const int n = 12;
+    const full_mat a = random_full(n, 2.0), b = random_full(n, 2.0);
+    const full_mat minus_b = lin(-1, b, 0, b);
+    const full_mat r0 = lin(0.3, random_full(n), 0, a), t0 = random_full(n);
+
+    full_mat r1 = r0, t1 = t0, r2 = r0, t2 = t0;
+    rti_link(a, b, r1, t1, n);
+    rti_link_gen(a, a, b, minus_b, r2, t2, n);
+    EXPECT_LT(max_diff(r1, r2), tol);
+    EXPECT_LT(max_diff(t1, t2), tol);
+    // and both against the formula
+    EXPECT_LT(max_diff(r1, mul(inv(lin(1, b, 1, mul(r0, a))), lin(1, b, -1, mul(r0, a)))), tol);
+    EXPECT_LT(max_diff(t1, mul(mul(t0, a), lin(1, identity(n), 1, r1))), tol);
+
+    r1 = r0; t1 = t0; r2 = r0; t2 = t0;
+    rt_link(a, b, r1, t1, n);
+    rt_link_gen(a, a, b, minus_b, r2, t2, n);
+    EXPECT_LT(max_diff(r1, r2), tol);
+    EXPECT_LT(max_diff(t1, t2), tol);
+    const full_mat m = inv(mul(a, lin(1, identity(n), 1, r0)));
+    EXPECT_LT(max_diff(r1, mul(mul(b, lin(1, identity(n), -1, r0)), m)), tol);
+    EXPECT_LT(max_diff(t1, mul(t0, m)), tol);
+}
+
+// ---- diagonal and Cayley variants ------------------------------------------------
+
+TEST(DiagLink, VariantsAreTheFullStepsWithAIdentityAndBDiagonal) {
+    const int n = 6;
+    std::vector<cplx> s(n);
+    for (auto& v : s) v = random_c() + 1.5;
+    const cplx z(0.7, -0.4);
+    for (bool flag : {true, false}) {
+        full_mat bv(n);
+        for (int i = 1; i <= n; ++i) {
+            const cplx si = s[static_cast<std::size_t>(i - 1)];
+            bv(i, i) = flag ? si : -si / z;
+        }
+        full_mat r0(n), t0(n);
+        for (int i = 1; i <= n; ++i) {
+            r0(i, i) = 0.3 * random_c();
+            t0(i, i) = random_c();
+        }
+        full_mat r = r0, t = t0, rf = r0, tf = t0;
+        rt_link_diag(flag, s, z, r, t, n);
+        rt_link(identity(n), bv, rf, tf, n);
+        EXPECT_LT(max_diff(r, rf), tol);
+        EXPECT_LT(max_diff(t, tf), tol);
+
+        r = r0; t = t0; rf = r0; tf = t0;
+        rti_link_diag(flag, s, z, r, t, n);
+        rti_link(identity(n), bv, rf, tf, n);
+        EXPECT_LT(max_diff(r, rf), tol);
+        EXPECT_LT(max_diff(t, tf), tol);
+    }
+    // flag false and s = z: v = -1, so r <- -(1 - r) / (1 + r)
+    std::vector<cplx> zs(n, z);
+    full_mat r(n), t = identity(n);
+    for (int i = 1; i <= n; ++i) r(i, i) = 0.25;
+    rt_link_diag(false, zs, z, r, t, n);
+    for (int i = 1; i <= n; ++i) {
+        EXPECT_NEAR(r(i, i).real(), -0.75 / 1.25, 1e-15);
+        EXPECT_NEAR(r(i, i).imag(), 0.0, 1e-15);
+        EXPECT_NEAR(t(i, i).real(), 1.0 / 1.25, 1e-15);
+    }
+}
+
+TEST(CayleyLink, MatchesItsFormulas) {
+    const int n = 7;
+    std::vector<cplx> s(n);
+    for (auto& v : s) v = random_c() + 1.5;
+    const cplx z(1.3, 0.2);
+    const full_mat m0 = lin(0.3, random_full(n), 0, identity(n)), y0 = random_full(n);
+    for (bool flag : {true, false}) {
+        full_mat dv(n);
+        for (int i = 1; i <= n; ++i) {
+            const cplx si = s[static_cast<std::size_t>(i - 1)];
+            dv(i, i) = flag ? si : -si / z;
+        }
+        full_mat m = m0, y = y0, w1(n), w2(n);
+        std::vector<cplx> v(n);
+        cayley_link(0, flag, s, z, v, m, y, w1, w2, n);
+        const full_mat ip = inv(lin(1, m0, 1, identity(n)));
+        EXPECT_LT(max_diff(m, mul(mul(dv, lin(1, identity(n), -1, m0)), ip)), tol);
+        EXPECT_LT(max_diff(y, mul(y0, ip)), tol);
+        for (int i = 1; i <= n; ++i) EXPECT_LT(std::abs(v[static_cast<std::size_t>(i - 1)] - dv(i, i)), 1e-14);
+
+        full_mat hv(n);
+        for (int i = 1; i <= n; ++i) {
+            const cplx si = s[static_cast<std::size_t>(i - 1)];
+            hv(i, i) = flag ? 0.5 / si : -z * 0.5 / si;
+        }
+        m = m0; y = y0;
+        cayley_link2(0, flag, s, z, v, m, y, w1, w2, n);
+        const full_mat mp = mul(hv, m0);
+        const full_mat ip2 = inv(lin(1, mp, 0.5, identity(n)));
+        EXPECT_LT(max_diff(m, mul(lin(0.5, identity(n), -1, mp), ip2)), tol);
+        EXPECT_LT(max_diff(y, mul(y0, ip2)), tol);
+    }
+}
