@@ -45,4 +45,14 @@ void write_run_end(run_state& rs, double error_te, double error_tm);
 // run_stop 750 (root_only).
 void write_project_file(const run_state& rs);
 
+// ---- names of the result files ----
+
+// "energy_error.txt" for run_index 0, else "energy_error", the digits of
+// |run_index| as in the sweep names ("****" from 10000 on) and ".txt".
+std::string energy_name(int run_index);
+
+// The four characters that name an order in the per-quantity files: sign
+// letter and code character of the second index, then of the first.
+std::string order_tag(int i1, int i2);
+
 }  // namespace rcwa::run

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "linalg/dense.hpp"
+#include "structure/orders.hpp"
 
 namespace rcwa::run {
 
@@ -70,7 +71,7 @@ struct run_state {
 
     // ---- order set ----
     array1<double> ky_1d, kz_1d;     // nmax1d
-    array1<int> row_range;           // 2 by nmax1d: row_range(2*(n-1)+k), k = 1, 2
+    structure::row_ranges row_range; // 2 by nmax1d: row_range(k, n), k = 1, 2
     array1<int> ord_i1, ord_i2, ord_slot, ord_of;  // N
     array1<double> kt2;              // N
 

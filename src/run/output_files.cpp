@@ -1,0 +1,394 @@
+// The result files: one-file tables, per-quantity files, the closing record
+// and the energy-error file. Every file is opened for appending, written and
+// closed again, so runs of a sweep and concurrent runs add to the same files.
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/platform.hpp"
+#include "run/output.hpp"
+#include "run/stop.hpp"
+#include "run/writers.hpp"
+#include "textio/fixed_writer.hpp"
+#include "textio/free_writer.hpp"
+
+namespace rcwa::run {
+
+namespace {
+
+constexpr std::size_t name_field = 260;  // length of fname_out as read
+
+bool one_file_layout(int iout) { return iout == 0 || iout >= 4; }
+
+[[noreturn]] void stop_cannot_open() { stop_free(95, " cannot open output file ", true); }
+
+[[noreturn]] void stop_write_error() { stop_free(96, " write error output file", true); }
+
+void console_free(std::string_view text) {
+    platform::console_line((textio::free_line() << text).str());
+}
+
+std::string_view trim_right(std::string_view s) {
+    std::size_t n = s.size();
+    while (n > 0 && s[n - 1] == ' ') --n;
+    return s.substr(0, n);
+}
+
+// Position (from 1) of the first two blanks in a row; a name that fills its
+// field has none, and its tag then follows the name itself.
+int find_tag_pos(std::string& fname_out) {
+    if (fname_out.size() < name_field) fname_out.resize(name_field, ' ');
+    const std::size_t p = fname_out.find("  ");
+    int pos = p == std::string::npos ? static_cast<int>(trim_right(fname_out).size()) + 1
+                                     : static_cast<int>(p) + 1;
+    // Room for a tag and an extension behind the base.
+    const std::size_t need = static_cast<std::size_t>(pos - 1) + 8;
+    if (fname_out.size() < need) fname_out.resize(need, ' ');
+    return pos;
+}
+
+// Writes text into fname_out from position pos (counting from 1).
+void put_at(std::string& fname_out, int pos, std::string_view text) {
+    const std::size_t at = static_cast<std::size_t>(pos - 1);
+    if (fname_out.size() < at + text.size()) fname_out.resize(at + text.size(), ' ');
+    fname_out.replace(at, text.size(), text);
+}
+
+constexpr const char* refl_ext[4] = {".ree", ".rem", ".rme", ".rmm"};
+constexpr const char* trans_ext[4] = {".tee", ".tem", ".tme", ".tmm"};
+
+// ---- headings of a new one-file table ------------------------------------------
+
+const char* heading_notation(int layout, int i_eff, bool narrow) {
+    // 0 and 6 share their headings; 4 and 5 take theirs for the amplitudes.
+    if (i_eff >= 7) return nullptr;
+    if (i_eff == 6 && (layout == 0 || layout == 4 || layout == 5 || layout == 6)) {
+        return narrow ? "(\"parameter     y    x\",6X,\"r_EE\",8X,\"i_EE\",8X,\"r_EM\",8X,\"i_EM\",8X,"
+                        "\"r_ME\",8X,\"i_ME\",8X,\"r_MM\",8X,\"i_MM\")"
+                      : "(\"parameter     y    x\",10X,\"r_EE\",12X,\"i_EE\",12X,\"r_EM\",12X,\"i_EM\",12X,"
+                        "\"r_ME\",12X,\"i_ME\",12X,\"r_MM\",12X,\"i_MM\")";
+    }
+    if (layout == 0 || layout == 6) {
+        if (i_eff <= 3)
+            return narrow ? "(\"parameter     y    x\",6X,\"REE\",9X,\"REM\",9X,\"RME\",9X,\"RMM\",9X,"
+                            "\"TEE\",9X,\"TEM\",9X,\"TME\",9X,\"TMM\")"
+                          : "(\"parameter     y    x\",10X,\"REE\",13X,\"REM\",13X,\"RME\",13X,\"RMM\",13X,"
+                            "\"TEE\",13X,\"TEM\",13X,\"TME\",13X,\"TMM\")";
+        if (i_eff == 4)
+            return narrow ? "(\"parameter     y    x\",9X,\"RE\",10X,\"RM\",10X,\"TE\",10X,\"TM\")"
+                          : "(\"parameter     y    x\",9X,\"RE\",14X,\"RM\",14X,\"TE\",14X,\"TM\")";
+        return narrow ? "(\"parameter\",8X,\"tan_r\",7X,\"cos_r\",7X,\"tan_t\",7X,\"cos_t\")"
+                      : "(\"parameter\",10X,\"tan_r\",11X,\"cos_r\",11X,\"tan_t\",11X,\"cos_t\")";
+    }
+    if (layout == 4) {
+        if (i_eff <= 3)
+            return narrow ? "(\"parameter     y    x\",6X,\"REE\",9X,\"REM\",9X,\"RME\",9X,\"RMM\")"
+                          : "(\"parameter     y    x\",10X,\"REE\",13X,\"REM\",13X,\"RME\",13X,\"RMM\")";
+        if (i_eff == 4)
+            return narrow ? "(\"parameter     y    x\",9X,\"RE\",10X,\"RM\")"
+                          : "(\"parameter     y    x\",9X,\"RE\",14X,\"RM\")";
+        return narrow ? "(\"parameter\",8X,\"tan_r\",7X,\"cos_r\")"
+                      : "(\"parameter\",10X,\"tan_r\",11X,\"cos_r\")";
+    }
+    if (layout == 5) {
+        if (i_eff <= 3)
+            return narrow ? "(\"parameter     y    x\",6X,\"TEE\",9X,\"TEM\",9X,\"TME\",9X,\"TMM\")"
+                          : "(\"parameter     y    x\",10X,\"TEE\",13X,\"TEM\",13X,\"TME\",13X,\"TMM\")";
+        if (i_eff == 4)
+            return narrow ? "(\"parameter     y    x\",9X,\"TE\",10X,\"TM\")"
+                          : "(\"parameter     y    x\",9X,\"TE\",14X,\"TM\")";
+        return narrow ? "(\"parameter\",8X,\"tan_t\",7X,\"cos_t\")"
+                      : "(\"parameter\",10X,\"tan_t\",11X,\"cos_t\")";
+    }
+    return nullptr;  // layout 7 and above
+}
+
+// ---- per-order records ------------------------------------------------------------
+
+void join(const double (&a)[4], const double (&b)[4], double (&out)[8]) {
+    for (int k = 0; k < 4; ++k) {
+        out[k] = a[k];
+        out[k + 4] = b[k];
+    }
+}
+
+// Real and imaginary parts of four amplitudes, EE, EM, ME, MM, with the EM
+// part divided and the ME part multiplied by scale.
+void amp_values(const cplx (&amp)[4], double scale, double (&out)[8]) {
+    const cplx parts[4] = {amp[0], amp[1] / scale, scale * amp[2], amp[3]};
+    for (int k = 0; k < 4; ++k) {
+        out[2 * k] = parts[k].real();
+        out[2 * k + 1] = parts[k].imag();
+    }
+}
+
+bool zeroth_order(const order_record& rec) { return rec.i1 == 0 && rec.i2 == 0; }
+
+void write_one_file_records(platform::out_file& f, run_state& rs, const order_record& rec) {
+    const int fmt = rs.i_format;
+    const double par = rs.par_value;
+    const int i2 = rec.i2, i1 = rec.i1;
+    bool& err = rs.err_flag;
+    const double r_ges[2] = {rec.r_eff[0] + rec.r_eff[1], rec.r_eff[2] + rec.r_eff[3]};
+    const double t_ges[2] = {rec.t_eff[0] + rec.t_eff[1], rec.t_eff[2] + rec.t_eff[3]};
+    double v8[8];
+
+    if (rs.iout == 0 || rs.iout == 6) {
+        switch (rs.i_eff) {
+            case 0:
+                join(rec.r_eff, rec.t_eff, v8);
+                write_order_amp(f, fmt, par, i2, i1, v8, err);
+                break;
+            case 1:
+                join(rec.r_eff, rec.t_eff, v8);
+                write_order_amp(f, fmt, par, i2, i1, v8, err);
+                join(rec.r_phase, rec.t_phase, v8);
+                write_order_amp(f, fmt, par, i2, i1, v8, err);
+                break;
+            case 2:
+                join(rec.r_mod, rec.t_mod, v8);
+                write_order_amp(f, fmt, par, i2, i1, v8, err);
+                join(rec.r_phase, rec.t_phase, v8);
+                write_order_amp(f, fmt, par, i2, i1, v8, err);
+                break;
+            case 3:
+                join(rec.r_phase, rec.t_phase, v8);
+                write_order_amp(f, fmt, par, i2, i1, v8, err);
+                break;
+            case 4: {
+                const double v4[4] = {r_ges[0], r_ges[1], t_ges[0], t_ges[1]};
+                write_order_eff(f, fmt, par, i2, i1, v4, err);
+                break;
+            }
+            case 5:
+                if (zeroth_order(rec) && rec.ellipso) {
+                    const double v4[4] = {rec.tan_r, rec.cos_r, rec.tan_t, rec.cos_t};
+                    write_ellipso(f, fmt, par, v4, err);
+                }
+                break;
+            case 6:
+                amp_values(rec.r_amp, rs.k0, v8);
+                write_order_amp(f, fmt, par, i2, i1, v8, err);
+                amp_values(rec.t_amp, rs.k0 * rs.n_sub.real(), v8);
+                write_order_amp(f, fmt, par, i2, i1, v8, err);
+                break;
+            default:
+                break;
+        }
+        return;
+    }
+    if (rs.iout == 4 || rs.iout == 5) {
+        const bool refl = rs.iout == 4;
+        const auto& eff = refl ? rec.r_eff : rec.t_eff;
+        const auto& phase = refl ? rec.r_phase : rec.t_phase;
+        const auto& mod = refl ? rec.r_mod : rec.t_mod;
+        const double* ges = refl ? r_ges : t_ges;
+        switch (rs.i_eff) {
+            case 0:
+                write_order_eff(f, fmt, par, i2, i1, eff, err);
+                break;
+            case 1:
+                write_order_eff(f, fmt, par, i2, i1, eff, err);
+                write_order_eff(f, fmt, par, i2, i1, phase, err);
+                break;
+            case 2:
+                write_order_eff(f, fmt, par, i2, i1, mod, err);
+                write_order_eff(f, fmt, par, i2, i1, phase, err);
+                break;
+            case 3:
+                write_order_eff(f, fmt, par, i2, i1, phase, err);
+                break;
+            case 4: {
+                const double v2[2] = {ges[0], ges[1]};
+                write_order_te_tm(f, fmt, par, i2, i1, v2, err);
+                break;
+            }
+            case 5:
+                if (zeroth_order(rec) && rec.ellipso) {
+                    if (refl)
+                        write_param_two(f, fmt, par, rec.tan_r, rec.cos_r, err);
+                    else
+                        write_param_two(f, fmt, par, rec.tan_t, rec.cos_t, err);
+                }
+                break;
+            case 6:
+                amp_values(refl ? rec.r_amp : rec.t_amp, 1.0, v8);
+                write_order_amp(f, fmt, par, i2, i1, v8, err);
+                break;
+            default:
+                break;
+        }
+    }
+    // layout 7 and above: the empty record only
+}
+
+// Opens one per-quantity file, lets write put its record, closes it.
+template <class F>
+void per_quantity_file(std::string& fname_out, int ext_pos, const char* ext, F write) {
+    put_at(fname_out, ext_pos, ext);
+    platform::out_file f;
+    if (!f.open_append(fname_out)) stop_cannot_open();
+    write(f);
+    f.close();
+}
+
+void write_per_quantity(run_state& rs, const order_record& rec, bool refl) {
+    const int fmt = rs.i_format;
+    const double par = rs.par_value;
+    bool& err = rs.err_flag;
+    const auto& eff = refl ? rec.r_eff : rec.t_eff;
+    const auto& phase = refl ? rec.r_phase : rec.t_phase;
+    const auto& mod = refl ? rec.r_mod : rec.t_mod;
+    const char* const* ext = refl ? refl_ext : trans_ext;
+
+    if (rs.i_eff < 5) {
+        const int ext_pos = rs.tag_pos + 4;
+        for (int p = 0; p < 4; ++p) {
+            if (rs.i_eff == 4 && (p == 1 || p == 2)) continue;
+            per_quantity_file(rs.fname_out, ext_pos, ext[p], [&](platform::out_file& f) {
+                switch (rs.i_eff) {
+                    case 0: write_param_one(f, fmt, par, eff[p], err); break;
+                    case 1: write_param_two(f, fmt, par, eff[p], phase[p], err); break;
+                    case 2: write_param_two(f, fmt, par, mod[p], phase[p], err); break;
+                    case 3: write_param_one(f, fmt, par, phase[p], err); break;
+                    case 4:
+                        // the TE sum goes to the EE file, the TM sum to the MM file
+                        write_param_one(f, fmt, par, p == 0 ? eff[0] + eff[1] : eff[2] + eff[3], err);
+                        break;
+                    default: break;  // below 0: the file is only opened and closed
+                }
+            });
+        }
+        return;
+    }
+    if (rs.i_eff == 5 && zeroth_order(rec) && rec.ellipso) {
+        const double tan_v = refl ? rec.tan_r : rec.tan_t;
+        const double cos_v = refl ? rec.cos_r : rec.cos_t;
+        per_quantity_file(rs.fname_out, rs.tag_pos, refl ? ".rta" : ".tta",
+                          [&](platform::out_file& f) { write_param_one(f, fmt, par, tan_v, err); });
+        per_quantity_file(rs.fname_out, rs.tag_pos, refl ? ".rco" : ".tco",
+                          [&](platform::out_file& f) { write_param_one(f, fmt, par, cos_v, err); });
+    }
+    // i_eff 6 and above: nothing
+}
+
+// Deletes an existing file of a sweep's first run; false when it stays.
+bool delete_old(std::string_view name) {
+    if (!platform::path_exists(name)) return true;
+    return platform::delete_file(name);
+}
+
+}  // namespace
+
+// ---- names --------------------------------------------------------------------------
+
+std::string energy_name(int run_index) {
+    if (run_index == 0) return "energy_error.txt";
+    // the last digits of |run_index| in an I4 field, as the sweep names take them
+    long long a = run_index;
+    if (a < 0) a = -a;
+    const std::string field = textio::edit_i(a, 4);
+    const std::size_t keep = a < 10 ? 1 : a < 100 ? 2 : a < 1000 ? 3 : 4;
+    return "energy_error" + field.substr(4 - keep) + ".txt";
+}
+
+std::string order_tag(int i1, int i2) {
+    auto sign = [](int i) { return i > 0 ? 'p' : (i < 0 ? 'm' : '0'); };
+    auto code = [](int i) { return static_cast<char>(48 + (i < 0 ? -i : i)); };
+    return {sign(i2), code(i2), sign(i1), code(i1)};
+}
+
+// ---- set-up -----------------------------------------------------------------------------
+
+void init_output_files(int code, int i_eff, int i_format, int nop3, int nop4, int nop1, int nop2,
+                       int iomax, int norder, const array1<int>& ord_i1, const array1<int>& ord_i2,
+                       const array1<int>& ord_of, std::string& fname_out, bool& err_flag,
+                       int& tag_pos) {
+    err_flag = false;
+    const int layout = code < 0 ? -code : code;
+
+    if (code != 0 && layout < 4) {
+        tag_pos = find_tag_pos(fname_out);
+        const bool del_refl = code == -1 || code == -3;
+        const bool del_trans = code == -2 || code == -3;
+        for (int i = 1; i <= norder; ++i) {
+            const int j = ord_of(i);
+            const int i1 = ord_i1(j) - iomax - 1;
+            const int i2 = ord_i2(j) - iomax - 1;
+            if (i2 < nop3 || i2 > nop4 || i1 < nop1 || i1 > nop2) continue;
+            const int ext_pos = i_eff == 5 ? tag_pos : tag_pos + 4;
+            if (i_eff != 5) put_at(fname_out, tag_pos, order_tag(i1, i2));
+            for (int pass = 0; pass < 2; ++pass) {
+                const bool refl = pass == 0;
+                if (!(refl ? del_refl : del_trans)) continue;
+                std::vector<const char*> exts;
+                if (i_eff == 5)
+                    exts = refl ? std::vector<const char*>{".rta", ".rco"}
+                                : std::vector<const char*>{".tta", ".tco"};
+                else
+                    exts.assign(refl ? refl_ext : trans_ext, (refl ? refl_ext : trans_ext) + 4);
+                for (const char* ext : exts) {
+                    put_at(fname_out, ext_pos, ext);
+                    if (!delete_old(fname_out)) {
+                        err_flag = true;
+                        return;
+                    }
+                }
+            }
+        }
+        return;
+    }
+
+    // One-file layouts: a new table gets its heading, an existing one none.
+    if (code < 0 && !delete_old(fname_out)) {
+        err_flag = true;
+        return;
+    }
+    if (platform::path_exists(fname_out)) return;
+    platform::out_file f;
+    if (!f.open_append(fname_out)) {
+        err_flag = true;
+        return;
+    }
+    const bool narrow = i_format == 2 || i_format == 4 || i_format == 6;
+    if (const char* h = heading_notation(layout, i_eff, narrow)) {
+        // The heading's line end comes with the close, before the first order's empty record.
+        f.write_line(textio::write_fixed(textio::format(h), std::vector<textio::value>{}));
+    }
+    f.close();
+}
+
+// ---- per order and at the end of the run ------------------------------------------------
+
+void write_order_output(run_state& rs, const order_record& rec) {
+    if (one_file_layout(rs.iout)) {
+        platform::out_file f;
+        if (!f.open_append(rs.fname_out)) stop_cannot_open();
+        console_free("output in one file");
+        if (!f.write_line("")) rs.err_flag = true;
+        write_one_file_records(f, rs, rec);
+        console_free("end write file");
+        f.close();
+        return;
+    }
+    if (rs.i_eff != 5) put_at(rs.fname_out, rs.tag_pos, order_tag(rec.i1, rec.i2));
+    if (rs.iout == 2 || rs.iout == 3) write_per_quantity(rs, rec, false);
+    if (rs.iout == 1 || rs.iout == 3) write_per_quantity(rs, rec, true);
+}
+
+void write_run_end(run_state& rs, double error_te, double error_tm) {
+    if (rs.iout == 0) {
+        platform::out_file f;
+        if (!f.open_append(rs.fname_out, false)) stop_cannot_open();
+        if (!f.write_line(textio::free_line().str())) stop_write_error();
+        if (!f.close()) stop_write_error();
+    }
+    if (one_file_layout(rs.iout)) {
+        platform::out_file f;
+        if (!f.open_append(energy_name(rs.run_index))) stop_cannot_open();
+        write_param_two(f, rs.i_format, rs.par_value, error_te, error_tm, rs.err_flag);
+        f.close();
+    }
+}
+
+}  // namespace rcwa::run

@@ -1,0 +1,97 @@
+// The project file: one block per run with the data of every propagating
+// reflected and transmitted order, appended to a file whose name never changes.
+#include <cmath>
+#include <complex>
+#include <string>
+
+#include "platform/platform.hpp"
+#include "run/output.hpp"
+#include "run/stop.hpp"
+#include "textio/fixed_writer.hpp"
+#include "textio/free_writer.hpp"
+
+namespace rcwa::run {
+
+namespace {
+
+// The exit angles have always been computed in single precision; users
+// compare them with earlier files, so the float steps are kept on purpose.
+double asin_deg(double q) {
+    const float a = std::asin(static_cast<float>(q)) * 180.0f;
+    return static_cast<double>(a) / 3.141592653589793;
+}
+
+double acos_deg(double q) {
+    const float a = std::acos(static_cast<float>(q)) * 180.0f;
+    return static_cast<double>(a) / 3.141592653589793;
+}
+
+double sq_abs(cplx z) { return z.real() * z.real() + z.imag() * z.imag(); }
+
+void put(platform::out_file& f, const textio::free_line& line) { f.write_line(line.str()); }
+
+}  // namespace
+
+void write_project_file(const run_state& rs) {
+    if (!rs.lproject || rs.my_proc != 0) return;
+
+    platform::out_file f;
+    if (!f.open_append(rs.fname_out_mat)) stop_free(750, " Open error QalderPRoject (.QPR) File ", true);
+    static const textio::format par_fmt("(F12.6)");
+    static const textio::format count_fmt("(I5)");
+
+    const int n = rs.norder;
+    const int w0 = rs.ord_of((n + 1) / 2);
+    const int wm = w0 + n;
+    const int iomin = -rs.iomax;
+    const cplx es = rs.k0sq_eps_sup, eb = rs.k0sq_eps_sub;
+    const double kn_inc = rs.kn_sup(w0).real();
+
+    if (rs.run_index != 0) f.write_line(textio::write_fixed(par_fmt, {rs.par_value}));
+    put(f, textio::free_line() << es.real() << eb.real());
+
+    // Exit angles of position i in a medium of real index n_re.
+    auto angles = [&](int i, double n_re) {
+        const double kt = std::sqrt(rs.kt2(i));
+        const double theta = asin_deg(kt / (rs.k0 * n_re));
+        const double phi = rs.kt2(i) == 0.0 ? 0.0 : acos_deg(rs.ky_1d(rs.ord_i1(i)) / kt);
+        return textio::free_line() << theta << phi;
+    };
+
+    f.write_line("reflection");
+    f.write_line(textio::write_fixed(count_fmt, {rs.n_prop_r}));
+    for (int i = 1; i <= n; ++i) {
+        if (rs.prop_r(i) != 1) continue;
+        const int j = rs.ord_of(i);
+        const double c_r = rs.kn_sup(i).real() / kn_inc;
+        put(f, textio::free_line() << iomin + rs.ord_i1(i) - 1 << iomin + rs.ord_i2(i) - 1 << c_r);
+        put(f, angles(i, rs.n_sup.real()));
+        put(f, textio::free_line() << rs.r_mat(j, w0));
+        put(f, textio::free_line() << rs.r_mat(j + n, w0));
+        put(f, textio::free_line() << rs.r_mat(j, wm));
+        put(f, textio::free_line() << rs.r_mat(j + n, wm));
+    }
+
+    put(f, textio::free_line());
+    f.write_line("transmission");
+    f.write_line(textio::write_fixed(count_fmt, {rs.n_prop_t}));
+    const double eb_sq = sq_abs(eb);
+    for (int i = 1; i <= n; ++i) {
+        if (rs.prop_t(i) != 1) continue;
+        const int j = rs.ord_of(i);
+        const cplx kn = rs.kn_sub(i);
+        const double c_te = kn.real() / kn_inc;
+        // the whole factor of the MM efficiency, Re(es) and 1/|eb|^2 included
+        const double c_tm = es.real() * (kn * std::conj(eb)).real() / (kn_inc * eb_sq);
+        put(f, textio::free_line() << iomin + rs.ord_i1(i) - 1 << iomin + rs.ord_i2(i) - 1 << c_te
+                                   << c_tm);
+        put(f, angles(i, rs.n_sub.real()));
+        put(f, textio::free_line() << rs.t_mat(j, w0));
+        put(f, textio::free_line() << rs.t_mat(j + n, w0));
+        put(f, textio::free_line() << rs.t_mat(j, wm));
+        put(f, textio::free_line() << rs.t_mat(j + n, wm));
+    }
+    f.close();
+}
+
+}  // namespace rcwa::run

@@ -1,0 +1,119 @@
+// Per-order efficiencies, moduli, phases and ellipsometric values, and the
+// energy balance, from the columns of the incident order in r_mat and t_mat.
+#include <cmath>
+
+#include "linalg/dense.hpp"
+#include "platform/platform.hpp"
+#include "run/steps.hpp"
+#include "textio/fixed_writer.hpp"
+#include "textio/free_writer.hpp"
+
+namespace rcwa::run {
+
+namespace {
+
+double abs2(cplx z) { return z.real() * z.real() + z.imag() * z.imag(); }
+
+}  // namespace
+
+void order_results(const run_state& rs, std::vector<order_record>& records, double& error_te,
+                   double& error_tm) {
+    records.clear();
+    const int n = rs.norder;
+    const int w0 = rs.ord_of((n + 1) / 2);
+    const int wm = w0 + n;
+    const cplx es = rs.k0sq_eps_sup;
+    const cplx eb = rs.k0sq_eps_sub;
+    const double es2 = abs2(es);
+    const double eb2 = abs2(eb);
+    const double kn0 = rs.kn_sup(w0).real();
+    const double pct = rs.lpercent ? 100.0 : 1.0;
+    double sum_te = 0.0, sum_tm = 0.0;
+
+    for (int i = 1; i <= n; ++i) {
+        const int j = rs.ord_of(i);
+        const int jm = j + n;
+        const cplx r_amp[4] = {rs.r_mat(j, w0), rs.r_mat(jm, w0), rs.r_mat(j, wm), rs.r_mat(jm, wm)};
+        const cplx t_amp[4] = {rs.t_mat(j, w0), rs.t_mat(jm, w0), rs.t_mat(j, wm), rs.t_mat(jm, wm)};
+
+        const double c_r = rs.kn_sup(j).real() / kn0;
+        const double c_te = rs.kn_sub(j).real() / kn0;
+        const double c_tm =
+            (rs.kn_sub(j).real() * eb.real() + rs.kn_sub(j).imag() * eb.imag()) / kn0;
+
+        double r_eff[4], t_eff[4];
+        r_eff[0] = c_r * abs2(r_amp[0]);
+        r_eff[1] = c_r * abs2(r_amp[1]) * es.real() / es2;
+        r_eff[2] = c_r * es.real() * abs2(r_amp[2]);
+        r_eff[3] = c_r * abs2(r_amp[3]);
+        t_eff[0] = c_te * abs2(t_amp[0]);
+        t_eff[1] = c_tm * abs2(t_amp[1]) / eb2;
+        t_eff[2] = c_te * es.real() * abs2(t_amp[2]);
+        t_eff[3] = abs2(t_amp[3]) * c_tm * es.real() / eb2;
+
+        sum_te = (((sum_te + t_eff[0]) + r_eff[0]) + t_eff[1]) + r_eff[1];
+        sum_tm = (((sum_tm + t_eff[3]) + r_eff[3]) + t_eff[2]) + r_eff[2];
+
+        const int i1 = rs.ord_i1(j) - rs.iomax - 1;
+        const int i2 = rs.ord_i2(j) - rs.iomax - 1;
+        if (i2 < rs.nop[3] || i2 > rs.nop[4] || i1 < rs.nop[1] || i1 > rs.nop[2]) continue;
+
+        order_record rec;
+        rec.i1 = i1;
+        rec.i2 = i2;
+        for (int k = 0; k < 4; ++k) {
+            rec.r_eff[k] = r_eff[k] * pct;
+            rec.t_eff[k] = t_eff[k] * pct;
+            rec.r_amp[k] = r_amp[k];
+            rec.t_amp[k] = t_amp[k];
+            rec.t_phase[k] = linalg::phase_deg(t_amp[k]);
+            rec.r_phase[k] = linalg::phase_deg(r_amp[k]);
+            rec.t_mod[k] = linalg::c_modulus(t_amp[k]);
+            rec.r_mod[k] = linalg::c_modulus(r_amp[k]);
+        }
+        // EM moduli over k0, ME moduli times k0.
+        rec.t_mod[1] /= rs.k0;
+        rec.r_mod[1] /= rs.k0;
+        rec.t_mod[2] *= rs.k0;
+        rec.r_mod[2] *= rs.k0;
+
+        if (rs.ios_arg == 0) {
+            rec.ellipso = true;
+            const double deg = 0.017453292519943295;
+            rec.tan_t = std::log(linalg::c_modulus(t_amp[3]) / linalg::c_modulus(t_amp[0]));
+            rec.cos_t = std::cos((rec.t_phase[3] - rec.t_phase[0]) * deg);
+            rec.tan_r = std::log(linalg::c_modulus(r_amp[3]) / linalg::c_modulus(r_amp[0]));
+            rec.cos_r = std::cos((rec.r_phase[3] - rec.r_phase[0]) * deg);
+        }
+        records.push_back(rec);
+    }
+
+    error_te = (1.0 - sum_te) * pct;
+    error_tm = (1.0 - sum_tm) * pct;
+}
+
+void per_order_results(run_state& rs) {
+    const bool root = rs.my_proc == 0;
+    if (rs.lproject && root) write_project_file(rs);
+    if (root) platform::console_line(textio::free_line().str());
+
+    std::vector<order_record> records;
+    double error_te = 0.0, error_tm = 0.0;
+    order_results(rs, records, error_te, error_tm);
+
+    if (root && rs.lfout) {
+        for (const order_record& rec : records) write_order_output(rs, rec);
+        write_run_end(rs, error_te, error_tm);
+    }
+
+    const bool one_file = rs.iout == 0 || rs.iout >= 4;
+    if (root && !(rs.lfout && one_file)) {
+        platform::console_line(textio::free_line().str());
+        if (rs.l_info) {
+            static const textio::format f("(\" Error_TE =\",E12.6,5X,\"Error_TM =\",E12.6)");
+            platform::console_line(textio::write_fixed(f, {error_te, error_tm}));
+        }
+    }
+}
+
+}  // namespace rcwa::run

@@ -1,0 +1,58 @@
+// The steps of a run between the input records and the end: the layer
+// entries of the loop, the superstrate step and the per-order results. Each
+// works on the run's values (run_state) and streams that rcwa2d_main owns.
+#pragma once
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "run/input.hpp"
+#include "run/output.hpp"
+#include "run/state.hpp"
+
+namespace rcwa::run {
+
+// ---- layer entries ----
+
+// A homogeneous layer (codes 1, 0, 12 and above) from the current stream,
+// joined onto r_mat, t_mat in block-diagonal form while lay_diag holds.
+void homogeneous_layer(run_state& rs, run_streams& st);
+
+// The records of a sequence entry (code 8) and the header and count of its
+// sequence file, which is left open on st.seq; rs.nseq and rs.fak_thick are
+// set. The run driver then splices the file into the loop.
+void sequence_entry(run_state& rs, run_streams& st);
+
+// A cone entry (code 11): clears lay_diag, reads its records over, then
+// continues as a sequence entry.
+void cone_entry(run_state& rs, run_streams& st);
+
+// Codes 2, 3, 6 and 7 (every process prints the lines).
+[[noreturn]] void rejected_code();
+
+// Grating-layer entries (codes 4, 5, 9, 10), not yet supported: the run stops
+// as for a rejected code rather than give a result without the layer.
+[[noreturn]] void grating_not_supported();
+
+// ---- superstrate step ----
+void superstrate_step(run_state& rs, run_streams& st);
+
+// ---- per-order results ----
+
+// The energy sums and the records of the orders inside the output window,
+// from the final r_mat, t_mat (pure computation, no output).
+void order_results(const run_state& rs, std::vector<order_record>& records, double& error_te,
+                   double& error_tm);
+
+// The results step: project file, per-order records, end-of-run records and
+// the console lines of the energy balance (process 0 writes).
+void per_order_results(run_state& rs);
+
+// ---- end of a run ----
+
+// The "Total TIME: " line from two times of day (hour, minute, second,
+// hundredths): minutes, seconds and hundredths with borrows.
+std::string total_time_line(const std::array<int, 4>& start, const std::array<int, 4>& now);
+
+}  // namespace rcwa::run

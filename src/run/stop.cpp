@@ -1,0 +1,11 @@
+#include "run/stop.hpp"
+
+#include "textio/free_writer.hpp"
+
+namespace rcwa::run {
+
+void stop_free(int status, const std::string& message, bool root_only) {
+    throw run_stop(status, {(textio::free_line() << message).str()}, root_only);
+}
+
+}  // namespace rcwa::run

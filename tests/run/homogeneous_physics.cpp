@@ -1,0 +1,353 @@
+// Homogeneous stacks against thin-film optics computed independently here
+// (characteristic matrices): Fresnel at one interface, single films and
+// multilayers with absorbing media, total internal reflection, energy
+// conservation, and the equivalence of the entry kinds and matrix forms.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <ostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/run_support.hpp"
+
+namespace rcwa::test {
+namespace {
+
+struct table_run {
+    work_dir d;
+    run_result r;
+    std::vector<order_eff> table;
+    double err_te = NAN, err_tm = NAN;
+};
+
+// Runs with a one-file table of efficiencies (iout 0, i_eff 0, ES16.8) and the
+// energy-error file.
+void run_table(table_run& t, const param_input& p, const stack_input& s, outctl_input o = {},
+               const std::vector<std::string>& args = {}) {
+    o.lfout = true;
+    o.iout = 0;
+    o.i_eff = 0;
+    o.i_format = 5;
+    o.l_info = false;
+    write_inputs(t.d, p, s, o);
+    t.r = run_rcwa(t.d, args);
+    ASSERT_EQ(t.r.status, 1) << t.r.out << t.r.err;
+    t.table = read_eff_table(t.d.read("res.txt"));
+    std::istringstream e(t.d.read("energy_error.txt"));
+    double par = 0;
+    e >> par >> t.err_te >> t.err_tm;
+}
+
+std::string films_entries(const std::vector<film>& films_top_down) {
+    // The 2D-stack file lists layers from the substrate upward.
+    std::string e;
+    for (auto it = films_top_down.rbegin(); it != films_top_down.rend(); ++it)
+        e += film_entry(it->n, it->d);
+    return e;
+}
+
+stack_input stack_of(double n_sup, const std::vector<film>& films, cplx n_sub) {
+    stack_input s;
+    s.n_sup = n_sup;
+    s.n_sub = n_sub;
+    s.nlayer = static_cast<int>(films.size());
+    s.entries = films_entries(films);
+    return s;
+}
+
+void expect_airy(const order_eff& z, const rt_power& a, double tol = 2e-8) {
+    EXPECT_NEAR(z.r[0], a.rs, tol) << "R TE";
+    EXPECT_NEAR(z.r[3], a.rp, tol) << "R TM";
+    EXPECT_NEAR(z.t[0], a.ts, tol) << "T TE";
+    EXPECT_NEAR(z.t[3], a.tp, tol) << "T TM";
+    // An isotropic stack does not turn the polarisation.
+    for (int k : {1, 2}) {
+        EXPECT_NEAR(z.r[k], 0.0, 1e-12) << "R cross " << k;
+        EXPECT_NEAR(z.t[k], 0.0, 1e-12) << "T cross " << k;
+    }
+}
+
+struct fresnel_case {
+    double n_sup;
+    cplx n_sub;
+    double theta, phi, lambda;
+};
+
+void PrintTo(const fresnel_case& c, std::ostream* os) {
+    *os << "n_sup " << c.n_sup << " n_sub " << c.n_sub << " theta " << c.theta << " phi " << c.phi
+        << " lambda " << c.lambda;
+}
+
+class fresnel : public ::testing::TestWithParam<fresnel_case> {};
+
+TEST_P(fresnel, single_interface) {
+    const fresnel_case c = GetParam();
+    param_input p;
+    p.theta = c.theta;
+    p.phi = c.phi;
+    p.lambda = c.lambda;
+    table_run t;
+    run_table(t, p, stack_of(c.n_sup, {}, c.n_sub));
+    ASSERT_EQ(t.table.size(), 1u);
+    expect_airy(find_order(t.table, 0, 0), airy(c.n_sup, {}, c.n_sub, c.theta, c.lambda));
+    if (c.n_sub.imag() == 0.0) {
+        EXPECT_LT(std::fabs(t.err_te), 1e-10);
+        EXPECT_LT(std::fabs(t.err_tm), 1e-10);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(run, fresnel,
+                         ::testing::Values(fresnel_case{1.0, 1.5, 40.0, 0.0, 0.5},
+                                           fresnel_case{1.0, 1.5, 40.0, 30.0, 0.5},
+                                           fresnel_case{1.0, 1.5, 65.0, 90.0, 0.7},
+                                           fresnel_case{1.0, 1.5, 56.3099324740202, 217.0, 0.6},
+                                           fresnel_case{1.5, 1.0, 30.0, 45.0, 0.5},
+                                           fresnel_case{1.33, cplx(0.2, 3.4), 55.0, 10.0, 0.6},
+                                           fresnel_case{1.0, cplx(3.9, 0.02), 0.0, 0.0, 0.8}));
+
+TEST(films, single_absorbing_film_several_azimuths) {
+    const std::vector<film> films = {{cplx(2.0, 0.05), 0.12}};
+    for (double phi : {0.0, 25.0, 90.0, 300.0}) {
+        param_input p;
+        p.theta = 35.0;
+        p.phi = phi;
+        p.lambda = 0.55;
+        table_run t;
+        run_table(t, p, stack_of(1.0, films, 1.5));
+        expect_airy(find_order(t.table, 0, 0), airy(1.0, films, 1.5, 35.0, 0.55));
+    }
+}
+
+TEST(films, multilayer_with_absorbing_layers_and_substrate) {
+    const std::vector<film> films = {{1.38, 0.09},         {cplx(2.3, 0.01), 0.06},
+                                     {cplx(0.5, 2.5), 0.01}, {1.46, 0.2},
+                                     {cplx(2.3, 0.01), 0.07}};
+    const cplx sub(3.9, 0.02);
+    for (double phi : {0.0, 60.0, 135.0}) {
+        param_input p;
+        p.theta = 50.0;
+        p.phi = phi;
+        p.lambda = 0.633;
+        table_run t;
+        run_table(t, p, stack_of(1.0, films, sub));
+        expect_airy(find_order(t.table, 0, 0), airy(1.0, films, sub, 50.0, 0.633));
+    }
+}
+
+TEST(films, lossless_stack_conserves_energy) {
+    std::vector<film> films;
+    for (int k = 0; k < 10; ++k) films.push_back({k % 2 ? cplx(1.46) : cplx(2.35), 0.05 + 0.01 * k});
+    param_input p;
+    p.theta = 42.0;
+    p.phi = 17.0;
+    p.lambda = 0.6;
+    table_run t;
+    run_table(t, p, stack_of(1.0, films, 1.52));
+    const order_eff z = find_order(t.table, 0, 0);
+    expect_airy(z, airy(1.0, films, 1.52, 42.0, 0.6));
+    EXPECT_NEAR(z.r[0] + z.t[0], 1.0, 1e-8);
+    EXPECT_NEAR(z.r[3] + z.t[3], 1.0, 1e-8);
+    EXPECT_LT(std::fabs(t.err_te), 1e-10);
+    EXPECT_LT(std::fabs(t.err_tm), 1e-10);
+}
+
+TEST(films, total_internal_reflection_and_tunnelling) {
+    param_input p;
+    p.theta = 60.0;
+    p.phi = 20.0;
+    p.lambda = 0.5;
+    {
+        table_run t;
+        run_table(t, p, stack_of(1.5, {}, 1.0));
+        const order_eff z = find_order(t.table, 0, 0);
+        EXPECT_NEAR(z.r[0], 1.0, 1e-10);
+        EXPECT_NEAR(z.r[3], 1.0, 1e-10);
+        EXPECT_NEAR(z.t[0], 0.0, 1e-12);
+        EXPECT_NEAR(z.t[3], 0.0, 1e-12);
+        EXPECT_LT(std::fabs(t.err_te), 1e-10);
+        EXPECT_LT(std::fabs(t.err_tm), 1e-10);
+    }
+    {
+        // A thin air gap between two glasses: frustrated total reflection.
+        const std::vector<film> gap = {{1.0, 0.1}};
+        table_run t;
+        run_table(t, p, stack_of(1.5, gap, 1.5));
+        const order_eff z = find_order(t.table, 0, 0);
+        const rt_power a = airy(1.5, gap, 1.5, 60.0, 0.5);
+        EXPECT_GT(a.ts, 0.01);
+        expect_airy(z, a);
+        EXPECT_LT(std::fabs(t.err_te), 1e-10);
+        EXPECT_LT(std::fabs(t.err_tm), 1e-10);
+    }
+}
+
+TEST(films, oblique_lattice_does_not_change_a_homogeneous_stack) {
+    const std::vector<film> films = {{2.1, 0.08}, {1.38, 0.1}};
+    param_input p;
+    p.theta = 30.0;
+    p.phi = 40.0;
+    p.lambda = 0.55;
+    stack_input s = stack_of(1.0, films, 1.5);
+    s.header = "2D_Stack_";
+    s.grid_angle = 25.0;
+    table_run t;
+    run_table(t, p, s);
+    expect_airy(find_order(t.table, 0, 0), airy(1.0, films, 1.5, 30.0, 0.55));
+}
+
+// Orders beyond the zeroth exist in the set but carry nothing in a
+// homogeneous stack; the zeroth order is the same as with one order.
+TEST(orders, higher_orders_stay_dark) {
+    const std::vector<film> films = {{cplx(2.0, 0.05), 0.12}, {1.46, 0.3}};
+    param_input p;
+    p.theta = 20.0;
+    p.phi = 10.0;
+    p.lambda = 0.5;
+    table_run one, many;
+    run_table(one, p, stack_of(1.0, films, 1.5));
+    p.iomin = -2;
+    p.iomax = 2;
+    stack_input s = stack_of(1.0, films, 1.5);
+    s.dy = 0.8;
+    s.dz = 1.1;
+    run_table(many, p, s);
+    ASSERT_EQ(many.table.size(), 25u);
+    const order_eff z1 = find_order(one.table, 0, 0);
+    const order_eff z = find_order(many.table, 0, 0);
+    for (int k = 0; k < 4; ++k) {
+        EXPECT_NEAR(z.r[k], z1.r[k], 1e-12);
+        EXPECT_NEAR(z.t[k], z1.t[k], 1e-12);
+    }
+    for (const order_eff& e : many.table) {
+        if (e.i1 == 0 && e.i2 == 0) continue;
+        for (int k = 0; k < 4; ++k) {
+            EXPECT_EQ(e.r[k], 0.0) << e.i1 << " " << e.i2;
+            EXPECT_EQ(e.t[k], 0.0) << e.i1 << " " << e.i2;
+        }
+    }
+}
+
+// The block-diagonal path (films before any cone entry) and the full path
+// (after a cone entry) give the same efficiencies; a sequence with a factor
+// gives the films it describes.
+TEST(forms, cone_entry_forces_full_form_with_same_result) {
+    const std::vector<film> films = {{cplx(2.0, 0.05), 0.12}, {1.46, 0.3}, {1.38, 0.1}};
+    param_input p;
+    p.iomin = -1;
+    p.iomax = 1;
+    p.theta = 25.0;
+    p.phi = 33.0;
+    p.lambda = 0.6;
+
+    table_run bd;
+    stack_input s = stack_of(1.0, films, 1.5);
+    s.dy = 0.9;
+    s.dz = 0.7;
+    run_table(bd, p, s);
+
+    table_run full;
+    // Cone entry: two records read over, two materials, seven records read
+    // over, then the sequence name and factor. The sequence holds the lower
+    // two films at half thickness (factor 2); the top film follows from the
+    // 2D-stack file.
+    stack_input sf = s;
+    sf.nlayer = 2;
+    sf.entries = "11\nx\ny\n" + nk_record(1.2) + nk_record(cplx(1.0, 0.5)) + "1\n2\n3\n4\n5\n6\n7\n" +
+                 "'seq file.txt'  name with a blank\n2.0\n" + film_entry(films[0].n, films[0].d);
+    full.d.write("seq file.txt", "2D_Stack_Sequence  trailing words\n2\n" +
+                                     film_entry(films[2].n, films[2].d / 2) +
+                                     film_entry(films[1].n, films[1].d / 2));
+    run_table(full, p, sf);
+
+    ASSERT_EQ(bd.table.size(), 9u);
+    ASSERT_EQ(full.table.size(), 9u);
+    for (std::size_t k = 0; k < bd.table.size(); ++k) {
+        const order_eff& a = bd.table[k];
+        const order_eff& b = full.table[k];
+        EXPECT_EQ(a.i1, b.i1);
+        EXPECT_EQ(a.i2, b.i2);
+        for (int c = 0; c < 4; ++c) {
+            EXPECT_NEAR(a.r[c], b.r[c], 1e-9);
+            EXPECT_NEAR(a.t[c], b.t[c], 1e-9);
+        }
+    }
+    expect_airy(find_order(full.table, 0, 0), airy(1.0, films, 1.5, 25.0, 0.6));
+}
+
+TEST(forms, sequence_spliced_between_films) {
+    // Stack from the substrate: film A, a sequence of two films (factor 1.5),
+    // film B; then the superstrate. A sequence with no entries changes nothing.
+    const film a{1.6, 0.1}, s1{2.2, 0.04}, s2{1.4, 0.06}, b{1.9, 0.05};
+    table_run t;
+    stack_input s;
+    s.nlayer = 4;
+    s.entries = film_entry(a.n, a.d) + "-8\nseq.txt\n1.5\n" + "8\nempty.txt\n3\n" + film_entry(b.n, b.d);
+    t.d.write("seq.txt", "2D_Stack_Sequence\n2\n" + film_entry(s1.n, s1.d / 1.5) + film_entry(s2.n, s2.d / 1.5));
+    t.d.write("empty.txt", "2D_Stack_Sequence\n0\n");
+    param_input p;
+    p.theta = 45.0;
+    p.lambda = 0.5;
+    run_table(t, p, s);
+    const std::vector<film> top_down = {b, s2, s1, a};
+    expect_airy(find_order(t.table, 0, 0), airy(1.0, top_down, 1.5, 45.0, 0.5));
+}
+
+TEST(results, percent_scaling_and_window) {
+    const std::vector<film> films = {{2.0, 0.1}};
+    param_input p;
+    p.iomin = -1;
+    p.iomax = 1;
+    p.theta = 10.0;
+    p.lambda = 0.5;
+    outctl_input o;
+    o.lpercent = true;
+    o.nop[0] = 0;  // first index 0..1
+    o.nop[1] = 1;
+    o.nop[2] = -1;  // second index -1..0
+    o.nop[3] = 0;
+    table_run t;
+    run_table(t, p, stack_of(1.0, films, 1.5), o);
+    ASSERT_EQ(t.table.size(), 4u);
+    for (const order_eff& e : t.table) {
+        EXPECT_GE(e.i1, 0);
+        EXPECT_LE(e.i1, 1);
+        EXPECT_GE(e.i2, -1);
+        EXPECT_LE(e.i2, 0);
+    }
+    const rt_power a = airy(1.0, films, 1.5, 10.0, 0.5);
+    const order_eff z = find_order(t.table, 0, 0);
+    EXPECT_NEAR(z.r[0], 100 * a.rs, 2e-6);
+    EXPECT_NEAR(z.t[3], 100 * a.tp, 2e-6);
+    // Errors in percent, still near zero for a lossless stack.
+    EXPECT_LT(std::fabs(t.err_te), 1e-8);
+    EXPECT_LT(std::fabs(t.err_tm), 1e-8);
+}
+
+TEST(results, energy_error_on_the_console_with_absorption) {
+    // Per-quantity layout: the energy errors go to the console with l_info.
+    const std::vector<film> films = {{cplx(1.5, 0.2), 0.2}};
+    work_dir d;
+    param_input p;
+    p.theta = 30.0;
+    p.lambda = 0.5;
+    outctl_input o;
+    o.lfout = true;
+    o.iout = 1;
+    o.l_info = true;
+    o.fname_out = "pq";
+    write_inputs(d, p, stack_of(1.0, films, 1.5), o);
+    const run_result r = run_rcwa(d);
+    ASSERT_EQ(r.status, 1) << r.out << r.err;
+    double e_te = 0, e_tm = 0;
+    ASSERT_TRUE(energy_errors(r, e_te, e_tm)) << r.out;
+    const rt_power a = airy(1.0, films, 1.5, 30.0, 0.5);
+    EXPECT_NEAR(e_te, 1.0 - a.rs - a.ts, 1e-6);
+    EXPECT_NEAR(e_tm, 1.0 - a.rp - a.tp, 1e-6);
+    EXPECT_GT(e_te, 0.01);
+    EXPECT_FALSE(d.exists("energy_error.txt"));
+}
+
+}  // namespace
+}  // namespace rcwa::test

@@ -1,0 +1,107 @@
+// Result-file stops that only process 0 meets end the whole job under mpirun,
+// with their status and one message; the files are written once, by process 0.
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <sys/stat.h>
+
+#include "support/run_support.hpp"
+
+namespace rcwa::test {
+namespace {
+
+std::vector<std::string> lines_of(const std::string& text) {
+    std::vector<std::string> v;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) v.push_back(line);
+    return v;
+}
+
+void write_case(const work_dir& d, outctl_input o) {
+    param_input p;
+    p.iomin = -1;
+    p.iomax = 1;
+    p.theta = 20.0;
+    p.phi = 10.0;
+    p.lambda = 0.6;
+    stack_input s;
+    s.dy = 0.7;
+    s.dz = 0.8;
+    s.n_sub = 1.5;
+    s.nlayer = 2;
+    s.entries = film_entry(cplx(2.0, 0.01), 0.1) + film_entry(1.38, 0.11);
+    o.lfout = true;
+    o.l_info = false;
+    write_inputs(d, p, s, o);
+}
+
+struct stop_case {
+    const char* what;
+    int status;
+    const char* line;
+};
+
+}  // namespace
+
+TEST(mpi_output, stops_of_process_zero_end_the_job) {
+    for (const stop_case c : {stop_case{"table", 90, "  error output initialization"},
+                              stop_case{"per-quantity", 95, "  cannot open output file "},
+                              stop_case{"energy", 95, "  cannot open output file "},
+                              stop_case{"closing", 96, "  write error output file"},
+                              stop_case{"project", 750, "  Open error QalderPRoject (.QPR) File "}}) {
+        SCOPED_TRACE(c.what);
+        work_dir d;
+        outctl_input o;
+        std::vector<std::string> args;
+        const std::string what = c.what;
+        if (what == "table") {
+            o.iout = 5;
+            o.fname_out = "missing/res.txt";
+        } else if (what == "per-quantity") {
+            d.write("plain", "a file\n");
+            o.iout = 3;
+            o.fname_out = "plain/res";
+            args = {"0.6", "0", "-1"};
+        } else if (what == "energy") {
+            o.iout = 4;
+            ASSERT_EQ(::mkdir(d.file("energy_error7.txt").c_str(), 0755), 0);
+            args = {"0.6", "0", "7"};
+        } else if (what == "closing") {
+            o.iout = 0;
+            o.fname_out = "/dev/full";
+        } else {
+            o.lproject = true;
+            o.fname_out_mat = "missing/proj.qpr";
+        }
+        write_case(d, o);
+        const run_result r = run_rcwa(d, args, 3);
+        EXPECT_EQ(r.status, c.status % 256) << r.out << r.err;
+        EXPECT_EQ(r.count_line(c.line), 1) << r.out;
+    }
+}
+
+TEST(mpi_output, files_are_written_once) {
+    work_dir d;
+    outctl_input o;
+    o.iout = 0;
+    o.i_eff = 1;
+    o.fname_out = "res";
+    o.lproject = true;
+    write_case(d, o);
+    const run_result r = run_rcwa(d, {"0.6", "0", "3"}, 3);
+    ASSERT_EQ(r.status, 1) << r.out << r.err;
+    // heading, nine orders with an empty line and two records each, closing record
+    EXPECT_EQ(lines_of(d.read("res3.txt")).size(), 1u + 9 * 3 + 1);
+    EXPECT_EQ(lines_of(d.read("energy_error3.txt")).size(), 1u);
+    EXPECT_EQ(r.count_line(" output in one file"), 9);
+    // one project block: its parameter record appears once
+    int par_records = 0;
+    for (const std::string& l : lines_of(d.read("proj.qpr"))) par_records += l == "    0.600000" ? 1 : 0;
+    EXPECT_EQ(par_records, 1);
+}
+
+}  // namespace rcwa::test
