@@ -98,6 +98,5 @@ void rejected_code() {
                         (textio::free_line() << " read error gitter: ntype").str()});
 }
 
-void grating_not_supported() { rejected_code(); }
 
 }  // namespace rcwa::run

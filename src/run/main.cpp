@@ -9,6 +9,7 @@
 #include "linalg/distributed.hpp"
 #include "linalg/timing.hpp"
 #include "platform/platform.hpp"
+#include "run/grating.hpp"
 #include "run/input.hpp"
 #include "run/output.hpp"
 #include "run/state.hpp"
@@ -96,8 +97,8 @@ void layer_loop(run_state& rs, run_streams& st) {
             continue;
         }
         if (code == 2 || code == 3 || code == 6 || code == 7) rejected_code();
-        if (code == 4 || code == 5 || code == 9 || code == 10) grating_not_supported();
-        homogeneous_layer(rs, st);
+        if (code == 4 || code == 5 || code == 9 || code == 10) grating_layer(rs, st, layer_type);
+        else homogeneous_layer(rs, st);
         ++i;
     }
 }

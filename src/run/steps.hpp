@@ -31,10 +31,6 @@ void cone_entry(run_state& rs, run_streams& st);
 // Codes 2, 3, 6 and 7 (every process prints the lines).
 [[noreturn]] void rejected_code();
 
-// Grating-layer entries (codes 4, 5, 9, 10), not yet supported: the run stops
-// as for a rejected code rather than give a result without the layer.
-[[noreturn]] void grating_not_supported();
-
 // ---- superstrate step ----
 void superstrate_step(run_state& rs, run_streams& st);
 

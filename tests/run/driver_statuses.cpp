@@ -234,15 +234,6 @@ std::vector<stop_case> cases() {
         {"cone_material_negative_k",
          [](inputs& in) { in.stack_raw = stack_with(1, cone_records(nk_record(cplx(1.0, -1.0)), nk_record(1.0))); },
          27, {ff(" Error layer: Imag(n) < 0 ")}},
-        // ---- grating entries, not supported yet ----
-        {"grating_code_4", [](inputs& in) { in.stack_raw = stack_with(1, "4\n"); }, 22,
-         {ff(" Sorry, not yet implemented-result likely to be wrong"), ff(" read error gitter: ntype")}},
-        {"grating_code_minus_5", [](inputs& in) { in.stack_raw = stack_with(1, "-5\n"); }, 22,
-         {ff(" Sorry, not yet implemented-result likely to be wrong"), ff(" read error gitter: ntype")}},
-        {"grating_code_9", [](inputs& in) { in.stack_raw = stack_with(1, "9\n"); }, 22,
-         {ff(" Sorry, not yet implemented-result likely to be wrong"), ff(" read error gitter: ntype")}},
-        {"grating_code_10", [](inputs& in) { in.stack_raw = stack_with(1, "10\n"); }, 22,
-         {ff(" Sorry, not yet implemented-result likely to be wrong"), ff(" read error gitter: ntype")}},
         // ---- result-file set-up (process 0 only) ----
         {"output_initialization",
          [](inputs& in) {

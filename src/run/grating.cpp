@@ -1,0 +1,286 @@
+// Grating-layer entries: rectangular patches (4), a pixel map from an eps-fill
+// file (5) and rasters of one (9) or two (10) shapes. Each reads its records,
+// builds the layer's structure inputs and leaves the four permittivity
+// Fourier matrices for the modal step.
+#include "run/grating.hpp"
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "linalg/dense.hpp"
+#include "linalg/distributed.hpp"
+#include "platform/platform.hpp"
+#include "run/stop.hpp"
+#include "structure/fourier.hpp"
+#include "structure/material.hpp"
+#include "textio/free_reader.hpp"
+#include "textio/free_writer.hpp"
+
+namespace rcwa::run {
+
+namespace {
+
+using textio::read_record;
+
+// The stream the layer loop took the entry's type code from.
+textio::line_source& entry_stream(run_state& rs, run_streams& st) {
+    if (rs.mat_src == 1) return st.seq;
+    return st.stack;
+}
+
+// Grid sides beyond 2^15 would overflow M*M in an int (and memory long before).
+constexpr int max_kexp = 15;
+
+// A grid side M = 2^kexp that the Fourier step can use: at least nmax1d, since
+// the transforms are read at order differences up to nmax1d - 1.
+bool grid_exponent_ok(int kexp, int nmax1d) {
+    return kexp >= 0 && kexp <= max_kexp && (1 << kexp) >= nmax1d;
+}
+
+void allocate_eps(int n, grating_eps& eps) {
+    eps.eps_conv.resize(n);
+    eps.eps_li_1.resize(n);
+    eps.eps_li_2.resize(n);
+    eps.eps_inv_rule.resize(n);
+}
+
+void read_thickness(run_state& rs, textio::line_source& src, int status, const char* message) {
+    if (!read_record(src, {&rs.thickness})) stop_free(status, message);
+    if (rs.mat_src == 1) rs.thickness = rs.thickness * rs.fak_thick;
+}
+
+}  // namespace
+
+void grating_layer(run_state& rs, run_streams& st, int layer_type) {
+    grating_eps eps;
+    switch (std::llabs(static_cast<long long>(layer_type))) {
+        case 4: patch_entry(rs, st, eps); break;
+        case 5: pixel_map_entry(rs, st, eps); break;
+        case 9:
+        case 10: raster_entry(rs, st, layer_type, eps); break;
+        default: return;
+    }
+    grating_modal_step(rs, eps);
+}
+
+// ---- patches (type 4) -------------------------------------------------------------
+
+void patch_entry(run_state& rs, run_streams& st, grating_eps& eps) {
+    rs.lay_diag = false;
+    textio::line_source& src = entry_stream(rs, st);
+    const int n = rs.norder;
+
+    int ieps = 0;
+    if (!read_record(src, {&ieps})) stop_free(40, " read error: ieps (stack/RCWA)");
+    // A negative count cannot describe a layer (its matrices would be all zero).
+    if (ieps < 0) stop_free(40, " read error: ieps (stack/RCWA)");
+
+    array1<cplx> eps_pat(ieps);
+    structure::rect_table rect(ieps);
+    double c1 = 0.0, c2 = 0.0, c3 = 0.0, c4 = 0.0;
+    for (int p = 1; p <= ieps; ++p) {
+        cplx n_pat;
+        structure::read_nk(n_pat, rs.lambda, rs.mat_src, st.materials(), rs.err_flag,
+                           rs.neg_k_flag);
+        if (rs.err_flag) stop_free(41, " read error patch: eps");
+        if (rs.neg_k_flag) stop_free(27, " Error layer: Imag(n) < 0 ");
+        eps_pat(p) = n_pat;
+        if (!read_record(src, {&c1, &c2, &c3, &c4})) stop_free(42, " read error: patch");
+        if (rs.mat_src == 1) {
+            // A sequence file gives fractions of the periods already.
+            rect(1, p) = c3;
+            rect(2, p) = c2;
+            rect(3, p) = c1;
+            rect(4, p) = c4;
+        } else {
+            rect(1, p) = c3 / rs.dz;
+            rect(2, p) = c2 / rs.dy;
+            rect(3, p) = c1 / rs.dz;
+            rect(4, p) = c4 / rs.dy;
+        }
+    }
+    for (int p = 1; p <= ieps; ++p) {
+        eps_pat(p) = eps_pat(p) * eps_pat(p);
+        if (eps_pat(p).imag() < 0.0) stop_free(27, " Error layer: Imag(n) < 0 ");
+    }
+
+    read_thickness(rs, src, 28, " read error gitter: thickness");
+
+    allocate_eps(n, eps);
+    linalg::mat_set_diag(n, eps.eps_inv_rule, cplx(0.0, 0.0));
+
+    if (rs.li_rules) {
+        structure::patch_fourier_stripes(rs.iomax, n, ieps, eps_pat, rect, rs.ord_i1, rs.ord_i2,
+                                         eps.eps_conv, rs.err_flag);
+        structure::patch_li(true, rs.iomax, n, ieps, eps_pat, rect, rs.ord_i1, rs.ord_i2,
+                            eps.eps_li_1, rs.err_flag);
+        if (rs.err_flag) stop_free(60, " number of patches exceeds 1000");
+        structure::patch_li(false, rs.iomax, n, ieps, eps_pat, rect, rs.ord_i1, rs.ord_i2,
+                            eps.eps_li_2, rs.err_flag);
+        if (rs.err_flag) stop_free(60, " number of patches exceeds 1000");
+    } else {
+        structure::patch_fourier(rs.iomax, n, ieps, eps_pat, rect, rs.ord_i1, rs.ord_i2,
+                                 eps.eps_conv);
+        linalg::mat_copy(n, eps.eps_li_1, eps.eps_conv);
+    }
+
+    int status = 0;
+    if (!(rs.grid_angle == 0.0) || !rs.li_rules) {
+        array1<cplx> inv_eps(ieps);
+        for (int p = 1; p <= ieps; ++p) inv_eps(p) = cplx(1.0, 0.0) / eps_pat(p);
+        if (rs.li_rules) {
+            structure::patch_fourier_stripes(rs.iomax, n, ieps, inv_eps, rect, rs.ord_i1,
+                                             rs.ord_i2, eps.eps_inv_rule, rs.err_flag);
+        } else {
+            structure::patch_fourier(rs.iomax, n, ieps, inv_eps, rect, rs.ord_i1, rs.ord_i2,
+                                     eps.eps_inv_rule);
+        }
+        linalg::matinv(1, n, eps.eps_inv_rule, status);
+    }
+    linalg::matinv(1, n, eps.eps_conv, status);
+
+    if (rs.l_info && rs.my_proc == 0)
+        platform::console_line((textio::free_line() << " eh_inv").str());
+}
+
+// ---- pixel map from an eps-fill file (type 5) ---------------------------------------
+
+void pixel_map_entry(run_state& rs, run_streams& st, grating_eps& eps) {
+    rs.lay_diag = false;
+    textio::line_source& src = entry_stream(rs, st);
+    const int n = rs.norder;
+    static const char* const info_msg = " read error: 2d eps-fill information";
+    static const char* const file_msg = " read error: eps-fill file";
+
+    std::string fill_name;
+    if (!read_record(src, {textio::text(fill_name, 260)})) stop_free(84, info_msg);
+
+    cplx n_bg;
+    structure::read_nk(n_bg, rs.lambda, rs.mat_src, st.materials(), rs.err_flag, rs.neg_k_flag);
+    if (rs.err_flag) stop_free(85, " read error: refraction index of 2d eps-fill");
+    if (rs.neg_k_flag) stop_free(27, " Error layer: Imag(n) < 0 ");
+
+    textio::file_source fill;
+    if (!fill.open(fill_name, false)) stop_free(86, " open error: eps-fill file");
+    int fill_count = 0;
+    if (!read_record(fill, {&fill_count})) stop_free(87, file_msg);
+    if (fill_count < 0) stop_free(87, file_msg);
+
+    const int mat_src_entry = rs.mat_src;
+    rs.mat_src = 2;
+    structure::material_streams materials = st.materials();
+    materials.eps_fill = &fill;
+    // eps_pat[0] is the background; grown record by record, so that a count
+    // larger than the file ends at a read error rather than a huge allocation.
+    std::vector<cplx> eps_pat(1);
+    for (int k = 1; k <= fill_count; ++k) {
+        cplx n_k;
+        structure::read_nk(n_k, rs.lambda, rs.mat_src, materials, rs.err_flag, rs.neg_k_flag);
+        if (rs.err_flag) stop_free(88, " read error: refraction index of 2d eps-fill file");
+        if (rs.neg_k_flag) stop_free(27, " Error layer: Imag(n) < 0 ");
+        eps_pat.push_back(n_k * n_k);
+    }
+    eps_pat[0] = n_bg * n_bg;
+    rs.mat_src = mat_src_entry;
+
+    int kexp = 0, nruns = 0;
+    if (!read_record(fill, {&kexp, &nruns})) stop_free(87, file_msg);
+    if (!grid_exponent_ok(kexp, rs.nmax1d)) stop_free(87, file_msg);
+    const int m = 1 << kexp;
+
+    // Position p = j + (k-1)*M holds grid cell (j, k): the column-major storage
+    // of the M by M grid itself.
+    full_mat fill_pixels(m);
+    cplx* pixels = fill_pixels.data();
+    const long long total = static_cast<long long>(m) * m;
+    long long position = 0;
+    int run_length = 0, index = 0;
+    for (int r = 1; r <= nruns; ++r) {
+        if (!read_record(fill, {&run_length, &index})) stop_free(87, file_msg);
+        if (run_length < 0 || index < 0 || index > fill_count) stop_free(87, file_msg);
+        if (position + run_length > total) stop_free(89, " consistency error: eps-fill file");
+        const cplx value = eps_pat[static_cast<std::size_t>(index)];
+        for (int q = 0; q < run_length; ++q) pixels[position + q] = value;
+        position += run_length;
+    }
+    fill.close();
+    if (position != total) stop_free(89, " consistency error: eps-fill file");
+
+    read_thickness(rs, src, 84, info_msg);
+
+    allocate_eps(n, eps);
+    structure::layer_eps_matrices(rs.li_rules, m, fill_pixels, rs.grid_angle, eps.eps_conv,
+                                  eps.eps_li_2, eps.eps_li_1, eps.eps_inv_rule, rs.nmax1d,
+                                  rs.nmax1d, rs.iomax, n, rs.ord_i1, rs.ord_i2);
+}
+
+// ---- rasters of one or two shapes (types 9 and 10) ----------------------------------
+
+void raster_entry(run_state& rs, run_streams& st, int layer_type, grating_eps& eps) {
+    rs.lay_diag = false;
+    textio::line_source& src = entry_stream(rs, st);
+    const int n = rs.norder;
+    const bool two_shapes = std::llabs(static_cast<long long>(layer_type)) == 10;
+    const int nmat = two_shapes ? 3 : 2;
+    static const char* const shape_msg = " read error: patch";
+    static const char* const grid_msg = " read error gitter: thickness";
+    static const char* const neg_msg = " Error layer: Imag(n) < 0 ";
+
+    // Refractive indices (background first); the painters square them.
+    array1<cplx> eps_pat(nmat);
+    for (int k = 1; k <= nmat; ++k) {
+        cplx n_k;
+        structure::read_nk(n_k, rs.lambda, rs.mat_src, st.materials(), rs.err_flag,
+                           rs.neg_k_flag);
+        if (rs.err_flag) stop_free(41, " read error patch: eps");
+        if (rs.neg_k_flag) stop_free(27, neg_msg);
+        eps_pat(k) = n_k;
+    }
+    auto check_indices = [&]() {
+        for (int k = 1; k <= nmat; ++k)
+            if (eps_pat(k).imag() < 0.0) stop_free(27, neg_msg);
+    };
+    if (two_shapes) check_indices();
+
+    array1<double> shape_power(2), shape_angle(2);
+    array1<double> size1(2), centre1(2), size2(2), centre2(2);
+    double c1 = 0.0, c2 = 0.0, c3 = 0.0, c4 = 0.0;
+    const int nshape = two_shapes ? 2 : 1;
+    for (int k = 1; k <= nshape; ++k) {
+        if (!read_record(src, {&shape_power(k)})) stop_free(42, shape_msg);
+        if (!read_record(src, {&c1, &c2, &c3, &c4})) stop_free(42, shape_msg);
+        if (!two_shapes) check_indices();
+        if (!read_record(src, {&shape_angle(k)})) stop_free(28, grid_msg);
+        // Lengths in micrometres in either file.
+        array1<double>& size = k == 1 ? size1 : size2;
+        array1<double>& centre = k == 1 ? centre1 : centre2;
+        size(1) = c1 / rs.dy;
+        size(2) = c2 / rs.dz;
+        centre(1) = c3 / rs.dy;
+        centre(2) = c4 / rs.dz;
+    }
+
+    int kexp = 0;
+    if (!read_record(src, {&kexp})) stop_free(28, grid_msg);
+    if (!grid_exponent_ok(kexp, rs.nmax1d)) stop_free(28, grid_msg);
+    const int m = 1 << kexp;
+    read_thickness(rs, src, 28, grid_msg);
+
+    allocate_eps(n, eps);
+    full_mat eps_grid(m);
+    const bool shape_flag = layer_type > 0;
+    const double ratio = rs.dz / rs.dy;
+    if (two_shapes) {
+        structure::fill_eps_grid2(shape_flag, ratio, rs.grid_angle, eps_pat, size1, centre1, size2,
+                                  centre2, shape_angle, m, eps_grid, shape_power);
+    } else {
+        structure::fill_eps_grid(shape_flag, ratio, rs.grid_angle, eps_pat, size1, centre1,
+                                 shape_angle(1), m, eps_grid, shape_power(1));
+    }
+    structure::layer_eps_matrices(rs.li_rules, m, eps_grid, rs.grid_angle, eps.eps_conv,
+                                  eps.eps_li_2, eps.eps_li_1, eps.eps_inv_rule, rs.nmax1d,
+                                  rs.nmax1d, rs.iomax, n, rs.ord_i1, rs.ord_i2);
+}
+
+}  // namespace rcwa::run
