@@ -1,0 +1,78 @@
+// Grating layers under mpirun: one, three and five processes give the same
+// results for a stack of every kind of grating layer; an eps-fill error is met
+// and reported by every process.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/grating_support.hpp"
+#include "support/run_support.hpp"
+
+namespace rcwa::test {
+namespace {
+
+// From the substrate: a patch layer on an oblique lattice (both collective
+// inverses), a pixel map, a film in full form, a two-shape raster (negative
+// code) and a one-shape raster; 25 orders, lossy substrate.
+void grating_stack(table_run& t, int nprocs) {
+    param_input p;
+    p.iomin = -2;
+    p.iomax = 2;
+    p.theta = 22.0;
+    p.phi = 35.0;
+    p.lambda = 0.6;
+    stack_input s;
+    s.header = "2D_Stack_";
+    s.grid_angle = 8.0;
+    s.dy = 0.7;
+    s.dz = 0.8;
+    s.n_sub = cplx(1.5, 0.01);
+    s.nlayer = 5;
+    s.entries =
+        patch_entry({{2.0, 0.8, 0.0, 0.0, 0.3}, {1.2, 0.8, 0.3, 0.0, 0.7}}, 0.1) +
+        pixel_entry("map.txt", 1.0, 0.12) + film_entry(1.46, 0.05) +
+        raster_entry(-10, {1.0, 1.7, cplx(2.2, 0.02)},
+                     {{2.0, 0.5, 0.4, 0.0, 0.0, 0.0}, {6.0, 0.2, 0.2, 0.05, 0.1, 20.0}}, 4, 0.1) +
+        raster_entry(9, {1.3, 1.0}, {{3.0, 0.4, 0.6, 0.1, 0.0, 45.0}}, 4, 0.08);
+    std::vector<run_length> runs;
+    for (int k = 0; k < 16; ++k) runs.insert(runs.end(), {{3 + k % 5, k % 2 ? 1 : 2}, {13 - k % 5, 0}});
+    run_table(t, p, s, {{"map.txt", fill_text({1.6, 2.1}, 4, runs)}}, nprocs);
+}
+
+TEST(mpi_grating, one_three_and_five_processes_agree) {
+    table_run t1, t3, t5;
+    grating_stack(t1, 1);
+    grating_stack(t3, 3);
+    grating_stack(t5, 5);
+    ASSERT_EQ(t1.table.size(), 25u);
+    EXPECT_LT(max_table_difference(t1.table, t3.table), 1e-10);
+    EXPECT_LT(max_table_difference(t1.table, t5.table), 1e-10);
+    EXPECT_NEAR(t1.err_te, t3.err_te, 1e-10);
+    EXPECT_NEAR(t1.err_tm, t5.err_tm, 1e-10);
+    // Something is diffracted and something absorbed.
+    double diffracted = 0.0;
+    for (const order_eff& e : t1.table)
+        if (e.i1 != 0 || e.i2 != 0)
+            for (int c = 0; c < 4; ++c) diffracted += e.r[c] + e.t[c];
+    EXPECT_GT(diffracted, 1e-3);
+    EXPECT_GT(t1.err_te, 1e-4);
+}
+
+TEST(mpi_grating, every_process_reports_an_eps_fill_error) {
+    work_dir d;
+    param_input p;
+    p.iomin = -1;
+    p.iomax = 1;
+    stack_input s;
+    s.nlayer = 2;
+    s.entries = film_entry(1.3, 0.1) + pixel_entry("m.txt", 1.0, 0.1);
+    write_inputs(d, p, s, {});
+    d.write("m.txt", fill_text({1.5}, 2, {{10, 0}, {5, 1}}));
+    const run_result r = run_rcwa(d, {}, 3);
+    EXPECT_EQ(r.status, 89) << r.out << r.err;
+    EXPECT_EQ(r.count_line("  consistency error: eps-fill file"), 3) << r.out;
+}
+
+}  // namespace
+}  // namespace rcwa::test
