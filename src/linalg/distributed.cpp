@@ -1,6 +1,9 @@
 // matmult and matinv: ScaLAPACK on an nprow by npcol grid, the full matrices
 // on process 0 described on a 1 by 1 grid, and PZGEMR2D moving them between
-// the two. Every call builds its grids and frees them again.
+// the two. Every call builds its grids and frees them again. On a 1 by 1
+// grid (one process) the grids are still built and freed, but the arithmetic
+// runs in BLAS and LAPACK on process 0's own matrices: the copies would be
+// pure overhead there.
 #include "linalg/distributed.hpp"
 
 #include <mpi.h>
@@ -85,6 +88,30 @@ void redistribute(int n, const cplx* from, const desc_t& desc_from, cplx* to, co
     pzgemr2d_(&n, &n, from, &one, &one, desc_from.data(), to, &one, &one, desc_to.data(), &calc_grid);
 }
 
+// c = alpha*a*b on the only process, straight from its full matrices. c may
+// be a or b: then the product goes to a temporary first.
+void single_product(int n, cplx alpha, const full_mat& a, const full_mat& b, full_mat& c) {
+    const int ld = std::max(1, n);
+    const cplx beta(0.0, 0.0);
+    if (c.data() != a.data() && c.data() != b.data()) {
+        zgemm_("N", "N", &n, &n, &n, &alpha, a.data(), &ld, b.data(), &ld, &beta, c.data(), &ld, 1, 1);
+        return;
+    }
+    std::vector<cplx> product(static_cast<std::size_t>(n) * static_cast<std::size_t>(n));
+    zgemm_("N", "N", &n, &n, &n, &alpha, a.data(), &ld, b.data(), &ld, &beta, product.data(), &ld, 1, 1);
+    std::copy(product.begin(), product.end(), c.data());
+}
+
+// rhs = a^-1 * rhs on the only process; a is left holding its LU factors. As
+// on the grid, the statuses are not acted upon.
+void single_solve(int n, full_mat& a, std::vector<cplx>& rhs) {
+    const int ld = std::max(1, n);
+    std::vector<int> ipiv(static_cast<std::size_t>(ld));
+    int status = 0;
+    zgetrf_(&n, &n, a.data(), &ld, ipiv.data(), &status);
+    zgetrs_("N", &n, &n, a.data(), &ld, ipiv.data(), rhs.data(), &ld, &status, 1);
+}
+
 }  // namespace
 
 void grid_shape(int nprocs, int& nprow, int& npcol) {
@@ -164,20 +191,25 @@ void matmult(int n, cplx alpha, const full_mat& a, const full_mat& b, full_mat& 
         dist_descriptor(desc_b, n, s, calc_grid, info);
         dist_descriptor(desc_c, n, s, calc_grid, info);
 
-        std::vector<cplx> a_loc(s.entries());
-        std::vector<cplx> b_loc(s.entries());
-        std::vector<cplx> c_loc(s.entries());
+        if (nprow * npcol == 1) {
+            // One process: the grid would only copy the operands to and fro.
+            single_product(n, alpha, a, b, c);
+        } else {
+            std::vector<cplx> a_loc(s.entries());
+            std::vector<cplx> b_loc(s.entries());
+            std::vector<cplx> c_loc(s.entries());
 
-        // Both operands leave process 0 before c is written, so c may be a or b.
-        redistribute(n, a.data(), desc_a0, a_loc.data(), desc_a, calc_grid);
-        redistribute(n, b.data(), desc_b0, b_loc.data(), desc_b, calc_grid);
+            // Both operands leave process 0 before c is written, so c may be a or b.
+            redistribute(n, a.data(), desc_a0, a_loc.data(), desc_a, calc_grid);
+            redistribute(n, b.data(), desc_b0, b_loc.data(), desc_b, calc_grid);
 
-        const int one = 1;
-        const cplx beta(0.0, 0.0);
-        pzgemm_("N", "N", &n, &n, &n, &alpha, a_loc.data(), &one, &one, desc_a.data(), b_loc.data(), &one,
-                &one, desc_b.data(), &beta, c_loc.data(), &one, &one, desc_c.data(), 1, 1);
+            const int one = 1;
+            const cplx beta(0.0, 0.0);
+            pzgemm_("N", "N", &n, &n, &n, &alpha, a_loc.data(), &one, &one, desc_a.data(), b_loc.data(), &one,
+                    &one, desc_b.data(), &beta, c_loc.data(), &one, &one, desc_c.data(), 1, 1);
 
-        redistribute(n, c_loc.data(), desc_c, c.data(), desc_c0, calc_grid);
+            redistribute(n, c_loc.data(), desc_c, c.data(), desc_c0, calc_grid);
+        }
         Cblacs_barrier(calc_grid, "a");
     }
 
@@ -234,19 +266,25 @@ void matinv(int mode, int n, full_mat& a, int& /*ierr: never written*/) {
         dist_descriptor(desc_a, n, s, calc_grid, status);
         dist_descriptor(desc_b, n, s, calc_grid, status);
 
-        std::vector<cplx> a_loc(s.entries());
-        std::vector<cplx> b_loc(s.entries());
-        std::vector<int> ipiv(static_cast<std::size_t>(s.mp + s.nb));
+        if (nprow * npcol == 1) {
+            // One process: factorise a where it lies (it is overwritten by
+            // the solution anyway) and solve for all right-hand sides.
+            single_solve(n, a, ident);
+        } else {
+            std::vector<cplx> a_loc(s.entries());
+            std::vector<cplx> b_loc(s.entries());
+            std::vector<int> ipiv(static_cast<std::size_t>(s.mp + s.nb));
 
-        redistribute(n, a.data(), desc_a0, a_loc.data(), desc_a, calc_grid);
-        redistribute(n, ident.data(), desc_b0, b_loc.data(), desc_b, calc_grid);
+            redistribute(n, a.data(), desc_a0, a_loc.data(), desc_a, calc_grid);
+            redistribute(n, ident.data(), desc_b0, b_loc.data(), desc_b, calc_grid);
 
-        const int one = 1;
-        pzgetrf_(&n, &n, a_loc.data(), &one, &one, desc_a.data(), ipiv.data(), &status);
-        pzgetrs_("N", &n, &n, a_loc.data(), &one, &one, desc_a.data(), ipiv.data(), b_loc.data(), &one, &one,
-                 desc_b.data(), &status, 1);
+            const int one = 1;
+            pzgetrf_(&n, &n, a_loc.data(), &one, &one, desc_a.data(), ipiv.data(), &status);
+            pzgetrs_("N", &n, &n, a_loc.data(), &one, &one, desc_a.data(), ipiv.data(), b_loc.data(), &one,
+                     &one, desc_b.data(), &status, 1);
 
-        redistribute(n, b_loc.data(), desc_b, ident.data(), desc_b0, calc_grid);
+            redistribute(n, b_loc.data(), desc_b, ident.data(), desc_b0, calc_grid);
+        }
         std::copy(ident.begin(), ident.end(), a.data());
     }
 

@@ -26,7 +26,9 @@ cplx gam_rule_b(cplx eig_val, double q_shift);
 // eig_val, eig_vl, eig_vr are written on process 0 only; gam is formed on
 // every process from its own eig_val (rule A). nb: block size (raised to 6
 // when smaller, as the QR step needs). info: the status of the first failing
-// library step, else 0; left alone outside the calculation grid.
+// library step, else 0; left alone outside the calculation grid. With one
+// process the same steps run in LAPACK (multishift QR) on process 0's own
+// matrices, and the eigenvalues may come in another order than on a grid.
 void eigen_dist(int n, int nb, double q_shift, const full_mat& a, array1<cplx>& eig_val,
                 array1<cplx>& gam, full_mat& eig_vl, full_mat& eig_vr, int& info);
 

@@ -25,11 +25,22 @@ void ztrevc_(const char* side, const char* howmny, const int* select, const int*
              const int* ldt, rcwa_zcplx* vl, const int* ldvl, rcwa_zcplx* vr, const int* ldvr,
              const int* mm, int* m, rcwa_zcplx* work, double* rwork, int* info,
              std::size_t side_len, std::size_t howmny_len);
+void ztrevc3_(const char* side, const char* howmny, const int* select, const int* n, rcwa_zcplx* t,
+              const int* ldt, rcwa_zcplx* vl, const int* ldvl, rcwa_zcplx* vr, const int* ldvr,
+              const int* mm, int* m, rcwa_zcplx* work, const int* lwork, double* rwork,
+              const int* lrwork, int* info, std::size_t side_len, std::size_t howmny_len);
 void zgeevx_(const char* balanc, const char* jobvl, const char* jobvr, const char* sense,
              const int* n, rcwa_zcplx* a, const int* lda, rcwa_zcplx* w, rcwa_zcplx* vl,
              const int* ldvl, rcwa_zcplx* vr, const int* ldvr, int* ilo, int* ihi, double* scale,
              double* abnrm, double* rconde, double* rcondv, rcwa_zcplx* work, const int* lwork,
              double* rwork, int* info, std::size_t, std::size_t, std::size_t, std::size_t);
+void zgehrd_(const int* n, const int* ilo, const int* ihi, rcwa_zcplx* a, const int* lda, rcwa_zcplx* tau,
+             rcwa_zcplx* work, const int* lwork, int* info);
+void zunghr_(const int* n, const int* ilo, const int* ihi, rcwa_zcplx* a, const int* lda,
+             const rcwa_zcplx* tau, rcwa_zcplx* work, const int* lwork, int* info);
+void zhseqr_(const char* job, const char* compz, const int* n, const int* ilo, const int* ihi,
+             rcwa_zcplx* h, const int* ldh, rcwa_zcplx* w, rcwa_zcplx* z, const int* ldz,
+             rcwa_zcplx* work, const int* lwork, int* info, std::size_t job_len, std::size_t compz_len);
 void zhsein_(const char* side, const char* eigsrc, const char* initv, int* select, const int* n,
              const rcwa_zcplx* h, const int* ldh, rcwa_zcplx* w, rcwa_zcplx* vl, const int* ldvl,
              rcwa_zcplx* vr, const int* ldvr, const int* mm, int* m, rcwa_zcplx* work,

@@ -1,9 +1,12 @@
 // The collective product and inverse, and the full-form link steps built on
 // them, under every process count: process 0's results against serial LAPACK,
-// what the other processes keep, and the console lines of each kernel.
+// what the other processes keep, the console lines of each kernel, and the
+// grids each kernel builds and frees.
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -15,6 +18,7 @@
 
 #include "linalg/dense.hpp"
 #include "linalg/distributed.hpp"
+#include "linalg/eigen.hpp"
 #include "linalg/lapack.hpp"
 #include "linalg/link.hpp"
 #include "support/mpi_gtest.hpp"
@@ -157,7 +161,133 @@ line_counts count_lines(const std::vector<std::string>& lines) {
     return c;
 }
 
+// Every BLACS grid creation and free of this process while a log is open:
+// the library's entry points are wrapped below.
+struct grid_event {
+    bool init = false;  // gridinit, else gridexit
+    std::string order;
+    int nprow = 0;
+    int npcol = 0;
+    int ctxt = -1;
+};
+
+std::vector<grid_event>*& open_grid_log() {
+    static std::vector<grid_event>* log = nullptr;
+    return log;
+}
+
+class grid_log {
+public:
+    grid_log() { open_grid_log() = &events_; }
+    ~grid_log() { open_grid_log() = nullptr; }
+    std::vector<grid_event> finish() {
+        open_grid_log() = nullptr;
+        return events_;
+    }
+
+private:
+    std::vector<grid_event> events_;
+};
+
+template <class F>
+F real_entry(const char* name) {
+    void* p = dlsym(RTLD_NEXT, name);
+    if (p == nullptr) std::abort();
+    return reinterpret_cast<F>(p);
+}
+
+struct grid_spec {
+    const char* order;
+    int nprow;
+    int npcol;
+    bool member;  // whether this process belongs to the grid
+};
+
+// A kernel must create exactly these grids in this order, each with a valid
+// context on its members only, and free the valid ones once each in the order
+// given by free_order (indices into want). The redistribution routine builds and frees contexts of its own
+// (through another entry point) while the kernel's are alive; their frees are
+// left out by context number.
+void expect_grids(const std::vector<grid_event>& got, const std::vector<grid_spec>& want,
+                  const std::vector<std::size_t>& free_order, const char* what) {
+    std::vector<int> made;
+    std::vector<int> freed;
+    for (const grid_event& e : got) {
+        if (e.init) {
+            made.push_back(e.ctxt);
+            const std::size_t k = made.size() - 1;
+            ASSERT_LT(k, want.size()) << what << ": more grids than expected";
+            EXPECT_EQ(e.order, want[k].order) << what << ", grid " << k;
+            EXPECT_EQ(e.nprow, want[k].nprow) << what << ", grid " << k;
+            EXPECT_EQ(e.npcol, want[k].npcol) << what << ", grid " << k;
+            EXPECT_EQ(e.ctxt >= 0, want[k].member) << what << ", grid " << k << ", context " << e.ctxt;
+        } else if (std::find(made.begin(), made.end(), e.ctxt) != made.end() &&
+                   std::find(freed.begin(), freed.end(), e.ctxt) == freed.end()) {
+            freed.push_back(e.ctxt);
+        }
+    }
+    ASSERT_EQ(made.size(), want.size()) << what;
+    std::vector<int> valid;
+    for (std::size_t k : free_order)
+        if (made[k] >= 0) valid.push_back(made[k]);
+    EXPECT_EQ(freed, valid) << what << ": the valid grids are not freed once each, in the expected order";
+}
+
 }  // namespace
+
+extern "C" void Cblacs_gridinit(int* icontxt, const char* order, int nprow, int npcol) {
+    using fn = void (*)(int*, const char*, int, int);
+    static const fn real = real_entry<fn>("Cblacs_gridinit");
+    real(icontxt, order, nprow, npcol);
+    if (auto* log = open_grid_log()) log->push_back({true, order, nprow, npcol, *icontxt});
+}
+
+extern "C" void Cblacs_gridexit(int icontxt) {
+    using fn = void (*)(int);
+    static const fn real = real_entry<fn>("Cblacs_gridexit");
+    if (auto* log = open_grid_log()) log->push_back({false, "", 0, 0, icontxt});
+    real(icontxt);
+}
+
+TEST(Grid, EveryKernelBuildsAndFreesItsGridsInOrder) {
+    // Created line (not in matinv), calc, root; freed calc, root, line: the
+    // same whether the kernels compute on the grid or, with one process,
+    // directly on process 0's matrices.
+    int nprow = 0;
+    int npcol = 0;
+    grid_shape(nprocs(), nprow, npcol);
+    const grid_spec line{"Row-major", nprocs(), 1, true};
+    const grid_spec calc{"Row-major", nprow, npcol, in_calc_grid()};
+    const grid_spec root{"R", 1, 1, my_proc() == 0};
+    for (int n : {30, 120}) {
+        const full_mat a = random_full(n, 61u, 2.0);
+        full_mat c(n);
+        int info = 0;
+        {
+            grid_log log;
+            stdout_capture quiet;
+            matmult(n, 1.0, a, a, c, info);
+            quiet.finish();
+            expect_grids(log.finish(), {line, calc, root}, {1, 2, 0}, "matmult");
+        }
+        {
+            grid_log log;
+            stdout_capture quiet;
+            matinv(1, n, c, info);
+            quiet.finish();
+            expect_grids(log.finish(), {calc, root}, {0, 1}, "matinv");
+        }
+        {
+            array1<cplx> w(n);
+            array1<cplx> gam(n);
+            full_mat vl(n);
+            full_mat vr(n);
+            grid_log log;
+            eigen_dist(n, 90, 0.0, a, w, gam, vl, vr, info);
+            expect_grids(log.finish(), {line, calc, root}, {1, 2, 0}, "eigen_dist");
+        }
+    }
+}
 
 TEST(Grid, ShapeAndBlockSize) {
     const int expect[][3] = {{1, 1, 1}, {2, 1, 2}, {3, 1, 3}, {4, 2, 2}, {5, 2, 2},  {6, 2, 3},

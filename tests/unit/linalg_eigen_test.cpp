@@ -287,6 +287,53 @@ TEST(EigenDist, SmallBlockSizeStillGivesEigenpairs) {
     }
 }
 
+TEST(EigenDist, PairedEigenvaluesGiveIndependentVectors) {
+    // Every eigenvalue twice, as the two polarisations of a homogeneous layer
+    // give: a = S*diag(d)*S^-1, large enough for LAPACK's multishift QR. The
+    // eigenvectors must still form an invertible basis: vr^-1*a*vr = diag(w).
+    const int n = 180;
+    full_mat s = random_full(n, 777u);
+    for (int i = 1; i <= n; ++i) s(i, i) += 4.0;
+    full_mat s_inv = s;
+    matinv_lapack(n, s_inv, 0);
+    std::vector<cplx> d(static_cast<std::size_t>(n));
+    for (int k = 0; k < n / 2; ++k) {
+        const cplx v(std::cos(0.37 * k) * (1.0 + 0.05 * k), 0.2 * std::sin(0.11 * k));
+        d[2 * static_cast<std::size_t>(k)] = v;
+        d[2 * static_cast<std::size_t>(k) + 1] = v;
+    }
+    full_mat a(n);
+    const cplx one(1.0, 0.0);
+    const cplx zero(0.0, 0.0);
+    full_mat sd = s;
+    for (int j = 1; j <= n; ++j)
+        for (int i = 1; i <= n; ++i) sd(i, j) *= d[static_cast<std::size_t>(j - 1)];
+    int nn = n;
+    zgemm_("N", "N", &nn, &nn, &nn, &one, sd.data(), &nn, s_inv.data(), &nn, &zero, a.data(), &nn, 1, 1);
+
+    array1<cplx> w(n);
+    array1<cplx> gam(n);
+    full_mat vl(n);
+    full_mat vr(n);
+    int info = 3;
+    eigen_dist(n, 90, 0.0, a, w, gam, vl, vr, info);
+    EXPECT_EQ(info, 0);
+    EXPECT_LT(spectrum_distance(d, w), 1e-9);
+    EXPECT_LT(right_residual(a, w, vr), 1e-14);
+    EXPECT_LT(left_residual(a, w, vl), 1e-14);
+
+    full_mat vr_inv = vr;
+    matinv_lapack(n, vr_inv, 0);
+    full_mat av(n);
+    full_mat diag(n);
+    zgemm_("N", "N", &nn, &nn, &nn, &one, a.data(), &nn, vr.data(), &nn, &zero, av.data(), &nn, 1, 1);
+    zgemm_("N", "N", &nn, &nn, &nn, &one, vr_inv.data(), &nn, av.data(), &nn, &zero, diag.data(), &nn, 1, 1);
+    double off = 0.0;
+    for (int j = 1; j <= n; ++j)
+        for (int i = 1; i <= n; ++i) off = std::max(off, std::abs(diag(i, j) - (i == j ? w(j) : zero)));
+    EXPECT_LT(off, 1e-8);
+}
+
 TEST(EigenDist, QShiftEntersGam) {
     const int n = 3;
     full_mat a(n);
