@@ -13,6 +13,7 @@
 #include "linalg/distributed.hpp"
 #include "linalg/eigen.hpp"
 #include "linalg/lapack.hpp"
+#include "../tests/support/dense_check.hpp"
 
 using namespace rcwa::linalg;
 
@@ -20,19 +21,13 @@ namespace {
 
 full_mat random_full(int n, unsigned seed) {
     std::mt19937_64 gen(seed);
-    std::uniform_real_distribution<double> u(-1.0, 1.0);
-    full_mat a(n);
-    for (int j = 1; j <= n; ++j)
-        for (int i = 1; i <= n; ++i) a(i, j) = cplx(u(gen), u(gen));
-    return a;
+    return rcwa_test::random_full(gen, n);
 }
 
 // max over a few columns of |a*v - lambda*v|, relative to |a| and n
 double sample_residual(const full_mat& a, const array1<cplx>& w, const full_mat& vr) {
     const int n = a.order();
-    double amax = 0.0;
-    for (int j = 1; j <= n; ++j)
-        for (int i = 1; i <= n; ++i) amax = std::max(amax, std::abs(a(i, j)));
+    const double amax = rcwa_test::max_abs(a);
     double r = 0.0;
     for (int j = 1; j <= n; j += std::max(1, n / 7)) {
         for (int i = 1; i <= n; ++i) {

@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
@@ -17,9 +16,12 @@
 
 #include "linalg/dense.hpp"
 #include "linalg/distributed.hpp"
+#include "linalg/grid.hpp"
 #include "linalg/lapack.hpp"
+#include "../tests/support/dense_check.hpp"
 
 using namespace rcwa::linalg;
+using rcwa_test::max_diff;
 
 namespace {
 
@@ -60,12 +62,7 @@ private:
 
 full_mat random_full(int n, unsigned seed) {
     std::mt19937_64 gen(seed);
-    std::uniform_real_distribution<double> u(-1.0, 1.0);
-    full_mat a(n);
-    for (int j = 1; j <= n; ++j)
-        for (int i = 1; i <= n; ++i) a(i, j) = cplx(u(gen), u(gen));
-    for (int i = 1; i <= n; ++i) a(i, i) += 2.0;
-    return a;
+    return rcwa_test::random_full(gen, n, 2.0);
 }
 
 double now() { return MPI_Wtime(); }
@@ -84,68 +81,40 @@ double best_time(int reps, F&& f) {
     return best;
 }
 
-// The kernels' grids and descriptors, built here so that each phase can be
-// timed apart.
+// The kernels' grids and descriptors, built with the kernels' own steps so
+// that each phase can be timed apart.
 struct grids {
     int line = -1, calc = -1, root = -1;
-    int nprow = 1, npcol = 1;
     void make(bool with_line) {
-        int sys = 0;
-        Cblacs_get(0, 0, &sys);
-        if (with_line) {
-            line = sys;
-            Cblacs_gridinit(&line, "Row-major", count(), 1);
-        }
-        grid_shape(count(), nprow, npcol);
-        calc = sys;
-        Cblacs_gridinit(&calc, "Row-major", nprow, npcol);
-        root = sys;
-        Cblacs_gridinit(&root, "R", 1, 1);
+        const int sys = grid::system_context();
+        if (with_line) line = grid::make_grid(sys, "Row-major", count(), 1);
+        const grid::kernel_grids kernel(sys, count());
+        calc = kernel.calc;
+        root = kernel.root;
     }
     void free() {
-        for (int g : {calc, root, line})
-            if (g >= 0) Cblacs_gridexit(g);
+        for (int g : {calc, root, line}) grid::free_grid(g);
         line = calc = root = -1;
     }
 };
 
 struct dist_mat {
-    std::array<int, 9> desc0{};
-    std::array<int, 9> desc{};
+    grid::desc_t desc0{};
+    grid::desc_t desc{};
     std::vector<cplx> loc;
     int mp = 0, nb = 1;
     void setup(int n, const grids& g) {
-        int rows = 0, cols = 0, my_row = 0, my_col = 0, info = 0;
-        const int zero = 0;
-        Cblacs_gridinfo(g.calc, &rows, &cols, &my_row, &my_col);
-        nb = block_size(n);
-        mp = std::max(0, numroc_(&n, &nb, &my_row, &zero, &g.nprow));
-        const int nq = std::max(0, numroc_(&n, &nb, &my_col, &zero, &g.npcol));
-        const int lld = std::max(1, mp);
-        if (proc() == 0) {
-            descinit_(desc0.data(), &n, &n, &n, &n, &zero, &zero, &g.root, &n, &info);
-        } else {
-            desc0[1] = -1;
-        }
-        descinit_(desc.data(), &n, &n, &nb, &nb, &zero, &zero, &g.calc, &lld, &info);
-        loc.assign(std::max<std::size_t>(1, static_cast<std::size_t>(lld) * static_cast<std::size_t>(nq)), cplx());
+        int info = 0;
+        const grid::local_shape s(n, block_size(n), g.calc);
+        nb = s.nb;
+        mp = s.mp;
+        grid::full_descriptor(desc0, n, proc(), g.root, info);
+        grid::dist_descriptor(desc, n, s, g.calc, info);
+        loc.assign(s.entries(), cplx());
     }
-    void scatter(int n, const full_mat& a, int calc) {
-        const int one = 1;
-        pzgemr2d_(&n, &n, a.data(), &one, &one, desc0.data(), loc.data(), &one, &one, desc.data(), &calc);
-    }
-    void gather(int n, full_mat& a, int calc) {
-        const int one = 1;
-        pzgemr2d_(&n, &n, loc.data(), &one, &one, desc.data(), a.data(), &one, &one, desc0.data(), &calc);
-    }
+    void scatter(int n, const full_mat& a, int calc) { grid::redistribute(n, a.data(), desc0, loc.data(), desc, calc); }
+    void gather(int n, full_mat& a, int calc) { grid::redistribute(n, loc.data(), desc, a.data(), desc0, calc); }
 };
-
-double max_diff(const full_mat& a, const full_mat& b) {
-    double d = 0.0;
-    for (int j = 1; j <= a.order(); ++j)
-        for (int i = 1; i <= a.order(); ++i) d = std::max(d, std::abs(a(i, j) - b(i, j)));
-    return d;
-}
 
 void report(const char* what, int n, double serial, double collective, double setup, double moves,
             double arithmetic) {

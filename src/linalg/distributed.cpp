@@ -9,11 +9,11 @@
 #include <mpi.h>
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cstdio>
 #include <vector>
 
+#include "linalg/grid.hpp"
 #include "linalg/lapack.hpp"
 #include "linalg/timing.hpp"
 #include "platform/platform.hpp"
@@ -21,72 +21,9 @@
 
 namespace rcwa::linalg {
 
+using namespace grid;
+
 namespace {
-
-using desc_t = std::array<int, 9>;
-constexpr int desc_ctxt = 1;  // index of the context entry in a descriptor
-
-// A grid created from a copy of the system context; -1 on a process that is
-// not part of it.
-int make_grid(int system_ctxt, const char* order, int nprow, int npcol) {
-    int ctxt = system_ctxt;
-    Cblacs_gridinit(&ctxt, order, nprow, npcol);
-    return ctxt;
-}
-
-void free_grid(int ctxt) {
-    if (ctxt >= 0) Cblacs_gridexit(ctxt);
-}
-
-int system_context() {
-    int ctxt = -1;
-    Cblacs_get(0, 0, &ctxt);
-    return ctxt;
-}
-
-// Descriptor of a full matrix held by process 0 alone, as one n by n block;
-// every other process marks it as not belonging to the root grid.
-void full_descriptor(desc_t& desc, int n, int my_proc, int root_grid, int& info) {
-    desc.fill(0);
-    if (my_proc == 0) {
-        const int zero = 0;
-        const int lld = std::max(1, n);
-        descinit_(desc.data(), &n, &n, &n, &n, &zero, &zero, &root_grid, &lld, &info);
-    } else {
-        desc[desc_ctxt] = -1;
-    }
-}
-
-// This process's share of an n by n matrix on the calc grid.
-struct local_shape {
-    int nb = 1;
-    int mp = 0;
-    int nq = 0;
-    int lld = 1;
-
-    local_shape(int n, int my_row, int my_col, int nprow, int npcol) : nb(block_size(n)) {
-        const int zero = 0;
-        mp = std::max(0, numroc_(&n, &nb, &my_row, &zero, &nprow));
-        nq = std::max(0, numroc_(&n, &nb, &my_col, &zero, &npcol));
-        lld = std::max(1, mp);
-    }
-    // At least one entry, so that the libraries always get a valid address.
-    std::size_t entries() const {
-        return std::max<std::size_t>(1, static_cast<std::size_t>(lld) * static_cast<std::size_t>(nq));
-    }
-};
-
-void dist_descriptor(desc_t& desc, int n, const local_shape& s, int calc_grid, int& info) {
-    const int zero = 0;
-    descinit_(desc.data(), &n, &n, &s.nb, &s.nb, &zero, &zero, &calc_grid, &s.lld, &info);
-}
-
-// Scatter from (or gather to) process 0; every process of calc_grid takes part.
-void redistribute(int n, const cplx* from, const desc_t& desc_from, cplx* to, const desc_t& desc_to,
-                  int calc_grid) {
-    const int one = 1;
-    pzgemr2d_(&n, &n, from, &one, &one, desc_from.data(), to, &one, &one, desc_to.data(), &calc_grid);
-}
 
 // c = alpha*a*b on the only process, straight from its full matrices. c may
 // be a or b: then the product goes to a temporary first.
@@ -165,18 +102,14 @@ void matmult(int n, cplx alpha, const full_mat& a, const full_mat& b, full_mat& 
         platform::console_line(line.str());
     }
 
-    const int calc_grid = make_grid(sys_ctxt, "Row-major", nprow, npcol);
-    const int root_grid = make_grid(sys_ctxt, "R", 1, 1);
+    const kernel_grids grids(sys_ctxt, nprocs);
+    const int calc_grid = grids.calc;
+    const int root_grid = grids.root;
 
     if (calc_grid < 0) {
         info = -1;
     } else {
-        int rows = 0;
-        int cols = 0;
-        int my_row = 0;
-        int my_col = 0;
-        Cblacs_gridinfo(calc_grid, &rows, &cols, &my_row, &my_col);
-        const local_shape s(n, my_row, my_col, nprow, npcol);
+        const local_shape s(n, block_size(n), calc_grid);
 
         desc_t desc_a0{};
         desc_t desc_b0{};
@@ -215,8 +148,7 @@ void matmult(int n, cplx alpha, const full_mat& a, const full_mat& b, full_mat& 
 
     if (my_proc == 0) platform::console_line(timing_line_since("TIME matmult: ", start));
 
-    free_grid(calc_grid);
-    free_grid(root_grid);
+    grids.free();
     free_grid(line_grid);
 }
 
@@ -233,29 +165,18 @@ void matinv(int mode, int n, full_mat& a, int& /*ierr: never written*/) {
 
     int my_proc = 0;
     int nprocs = 0;
-    process_info(my_proc, nprocs);
-    if (nprocs < 1) {
-        nprocs = 4;
-        Cblacs_setup(&my_proc, &nprocs);
-    }
+    process_info_setup(my_proc, nprocs);
     time_stamp start{};
     if (my_proc == 0) start = take_stamp();
     const int sys_ctxt = system_context();
 
-    int nprow = 1;
-    int npcol = 1;
-    grid_shape(nprocs, nprow, npcol);
-    const int calc_grid = make_grid(sys_ctxt, "Row-major", nprow, npcol);
-    const int root_grid = make_grid(sys_ctxt, "R", 1, 1);
+    const kernel_grids grids(sys_ctxt, nprocs);
+    const int calc_grid = grids.calc;
+    const int root_grid = grids.root;
 
     if (calc_grid >= 0) {
         int status = 0;  // the library statuses are not acted upon
-        int rows = 0;
-        int cols = 0;
-        int my_row = 0;
-        int my_col = 0;
-        Cblacs_gridinfo(calc_grid, &rows, &cols, &my_row, &my_col);
-        const local_shape s(n, my_row, my_col, nprow, npcol);
+        const local_shape s(n, block_size(n), calc_grid);
 
         desc_t desc_a0{};
         desc_t desc_b0{};
@@ -266,7 +187,7 @@ void matinv(int mode, int n, full_mat& a, int& /*ierr: never written*/) {
         dist_descriptor(desc_a, n, s, calc_grid, status);
         dist_descriptor(desc_b, n, s, calc_grid, status);
 
-        if (nprow * npcol == 1) {
+        if (grids.nprow * grids.npcol == 1) {
             // One process: factorise a where it lies (it is overwritten by
             // the solution anyway) and solve for all right-hand sides.
             single_solve(n, a, ident);
@@ -290,8 +211,7 @@ void matinv(int mode, int n, full_mat& a, int& /*ierr: never written*/) {
 
     if (my_proc == 0) platform::console_line(timing_line_since("TIME matinv: ", start));
 
-    free_grid(calc_grid);
-    free_grid(root_grid);
+    grids.free();
 }
 
 }  // namespace rcwa::linalg

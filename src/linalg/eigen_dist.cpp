@@ -6,11 +6,11 @@
 // the grid creations and frees only. With one process eigen_dist still builds
 // and frees its grids but computes with LAPACK on process 0's own matrices.
 #include <algorithm>
-#include <array>
-#include <cmath>
 #include <vector>
 
+#include "linalg/distributed.hpp"
 #include "linalg/eigen.hpp"
+#include "linalg/grid.hpp"
 #include "linalg/lapack.hpp"
 #include "linalg/timing.hpp"
 #include "platform/platform.hpp"
@@ -18,28 +18,11 @@
 
 namespace rcwa::linalg {
 
+using namespace grid;
+
 namespace {
 
-using desc_t = std::array<int, 9>;
-constexpr int desc_ctxt = 1;  // index of the context entry in a descriptor
 constexpr int min_qr_block = 6;
-
-int new_grid(int system_ctxt, const char* order, int nprow, int npcol) {
-    int ctxt = system_ctxt;
-    Cblacs_gridinit(&ctxt, order, nprow, npcol);
-    return ctxt;  // negative on a process outside the grid
-}
-
-void exit_grid(int ctxt) {
-    if (ctxt >= 0) Cblacs_gridexit(ctxt);
-}
-
-// nprow = INT(SQRT(REAL(nprocs))): single precision on purpose, as the rule
-// that decides which processes hold data is stated.
-void calc_grid_shape(int nprocs, int& nprow, int& npcol) {
-    nprow = std::max(1, static_cast<int>(std::sqrt(static_cast<float>(nprocs))));
-    npcol = nprocs / nprow;
-}
 
 // Eigenvectors of the upper triangular Schur form t, multiplied by the Schur
 // vectors already in vl and vr: right and left eigenvectors of the original
@@ -60,64 +43,6 @@ void schur_eigenvectors(int n, cplx* t, full_mat& vl, full_mat& vr, int& status)
     std::vector<double> rwork(static_cast<std::size_t>(std::max(1, lrwork)));
     ztrevc3_("B", "B", &select, &n, t, &n, vl.data(), &n, vr.data(), &n, &n, &m, work.data(), &lwork,
              rwork.data(), &lrwork, &status, 1, 1);
-}
-
-// Full matrix on process 0 as a single n by n block; elsewhere only the
-// context entry is set, to -1.
-void root_descriptor(desc_t& desc, int n, int my_proc, int root_grid, int& info) {
-    desc.fill(0);
-    if (my_proc == 0) {
-        const int zero = 0;
-        const int lld = std::max(1, n);
-        descinit_(desc.data(), &n, &n, &n, &n, &zero, &zero, &root_grid, &lld, &info);
-    } else {
-        desc[desc_ctxt] = -1;
-    }
-}
-
-struct local_part {
-    int my_row = 0;
-    int my_col = 0;
-    int nprow = 1;
-    int npcol = 1;
-    int nb = 1;
-    int mp = 0;
-    int nq = 0;
-    int lld = 1;
-
-    local_part(int n, int block, int calc_grid) : nb(block) {
-        Cblacs_gridinfo(calc_grid, &nprow, &npcol, &my_row, &my_col);
-        const int zero = 0;
-        mp = std::max(0, numroc_(&n, &nb, &my_row, &zero, &nprow));
-        nq = std::max(0, numroc_(&n, &nb, &my_col, &zero, &npcol));
-        lld = std::max(1, mp);
-    }
-    // At least one entry, so that the libraries always get a valid address.
-    std::size_t entries() const {
-        return std::max<std::size_t>(1, static_cast<std::size_t>(lld) * static_cast<std::size_t>(nq));
-    }
-    int global_row(int i) const {
-        const int zero = 0;
-        return indxl2g_(&i, &nb, &my_row, &zero, &nprow);
-    }
-    int global_col(int j) const {
-        const int zero = 0;
-        return indxl2g_(&j, &nb, &my_col, &zero, &npcol);
-    }
-    cplx& at(std::vector<cplx>& loc, int i, int j) const {
-        return loc[static_cast<std::size_t>(j - 1) * static_cast<std::size_t>(lld) + static_cast<std::size_t>(i - 1)];
-    }
-};
-
-void dist_descriptor(desc_t& desc, int n, const local_part& p, int calc_grid, int& info) {
-    const int zero = 0;
-    descinit_(desc.data(), &n, &n, &p.nb, &p.nb, &zero, &zero, &calc_grid, &p.lld, &info);
-}
-
-void redistribute(int n, const cplx* from, const desc_t& desc_from, cplx* to, const desc_t& desc_to,
-                  int calc_grid) {
-    const int one = 1;
-    pzgemr2d_(&n, &n, from, &one, &one, desc_from.data(), to, &one, &one, desc_to.data(), &calc_grid);
 }
 
 // The answer of a workspace query: the real part of the first work entry,
@@ -207,26 +132,23 @@ void eigen_dist(int n, int nb, double q_shift, const full_mat& a, array1<cplx>& 
     if (n < 1) return;  // every process sees the same n: nothing to do anywhere
     int my_proc = 0;
     int nprocs = 0;
-    Cblacs_pinfo(&my_proc, &nprocs);
-    int sys_ctxt = -1;
-    Cblacs_get(0, 0, &sys_ctxt);
+    process_info(my_proc, nprocs);
+    const int sys_ctxt = system_context();
 
     // Created and never used, so that every collective kernel builds the same
     // sequence of grids.
-    const int line_grid = new_grid(sys_ctxt, "Row-major", nprocs, 1);
-    int nprow = 1;
-    int npcol = 1;
-    calc_grid_shape(nprocs, nprow, npcol);
-    const int calc_grid = new_grid(sys_ctxt, "Row-major", nprow, npcol);
-    const int root_grid = new_grid(sys_ctxt, "R", 1, 1);
+    const int line_grid = make_grid(sys_ctxt, "Row-major", nprocs, 1);
+    const kernel_grids grids(sys_ctxt, nprocs);
+    const int calc_grid = grids.calc;
+    const int root_grid = grids.root;
 
-    if (calc_grid >= 0 && nprow * npcol == 1) {
+    if (calc_grid >= 0 && grids.nprow * grids.npcol == 1) {
         single_process_eigen(n, a, eig_val, eig_vl, eig_vr, info);
     } else if (calc_grid >= 0) {
         // PZLAHQR refuses blocks of fewer than 5 rows and then leaves the
         // Hessenberg matrix as it is, which the eigenvector step would take
         // for a Schur form: smaller block sizes are raised to 6.
-        const local_part p(n, std::max(nb, min_qr_block), calc_grid);
+        const local_shape p(n, std::max(nb, min_qr_block), calc_grid);
         // The first failing step's status is kept, so that a later success
         // cannot hide it; with no failure this is the last step's status.
         int status = 0;
@@ -235,7 +157,7 @@ void eigen_dist(int n, int nb, double q_shift, const full_mat& a, array1<cplx>& 
         };
         info = 0;
         desc_t desc_a0{};
-        root_descriptor(desc_a0, n, my_proc, root_grid, status);
+        full_descriptor(desc_a0, n, my_proc, root_grid, status);
         keep();
         desc_t desc_a{};
         dist_descriptor(desc_a, n, p, calc_grid, status);
@@ -324,9 +246,8 @@ void eigen_dist(int n, int nb, double q_shift, const full_mat& a, array1<cplx>& 
         }
     }
 
-    exit_grid(calc_grid);
-    exit_grid(root_grid);
-    exit_grid(line_grid);
+    grids.free();
+    free_grid(line_grid);
 
     // Every process forms gam from its own eig_val; only process 0's means
     // anything.
@@ -343,28 +264,20 @@ void eigen_hsein(int n, full_mat& a, double q_shift, array1<cplx>& gam, array1<c
 
     int my_proc = 0;
     int nprocs = 0;
-    Cblacs_pinfo(&my_proc, &nprocs);
-    if (nprocs < 1) {
-        nprocs = 4;
-        Cblacs_setup(&my_proc, &nprocs);
-    }
-    int sys_ctxt = -1;
-    Cblacs_get(0, 0, &sys_ctxt);
-    int nprow = 1;
-    int npcol = 1;
-    calc_grid_shape(nprocs, nprow, npcol);
-    const int calc_grid = new_grid(sys_ctxt, "Row-major", nprow, npcol);
-    const int root_grid = new_grid(sys_ctxt, "R", 1, 1);
-    // nb = MIN(16, INT(SQRT(REAL(n))) + 1), single precision as stated.
-    const int nb = std::min(16, static_cast<int>(std::sqrt(static_cast<float>(n))) + 1);
+    process_info_setup(my_proc, nprocs);
+    const int sys_ctxt = system_context();
+    const kernel_grids grids(sys_ctxt, nprocs);
+    const int calc_grid = grids.calc;
+    const int root_grid = grids.root;
+    const int nb = block_size(n);
 
     if (calc_grid >= 0) {
         int status = 0;
-        const local_part p(n, nb, calc_grid);
+        const local_shape p(n, nb, calc_grid);
         desc_t desc_a0{};
         desc_t desc_v0{};
-        root_descriptor(desc_a0, n, my_proc, root_grid, status);
-        root_descriptor(desc_v0, n, my_proc, root_grid, status);
+        full_descriptor(desc_a0, n, my_proc, root_grid, status);
+        full_descriptor(desc_v0, n, my_proc, root_grid, status);
         desc_t desc_a{};
         desc_t desc_v{};
         dist_descriptor(desc_a, n, p, calc_grid, status);
@@ -435,8 +348,7 @@ void eigen_hsein(int n, full_mat& a, double q_shift, array1<cplx>& gam, array1<c
         for (int k = 1; k <= have; ++k) gam(k) = gam_rule_b(eig_val(k), q_shift);
     }
 
-    exit_grid(calc_grid);
-    exit_grid(root_grid);
+    grids.free();
 }
 
 }  // namespace rcwa::linalg

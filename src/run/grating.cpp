@@ -11,6 +11,7 @@
 #include "linalg/dense.hpp"
 #include "linalg/distributed.hpp"
 #include "platform/platform.hpp"
+#include "run/steps.hpp"
 #include "run/stop.hpp"
 #include "structure/fourier.hpp"
 #include "structure/material.hpp"
@@ -22,12 +23,6 @@ namespace rcwa::run {
 namespace {
 
 using textio::read_record;
-
-// The stream the layer loop took the entry's type code from.
-textio::line_source& entry_stream(run_state& rs, run_streams& st) {
-    if (rs.mat_src == 1) return st.seq;
-    return st.stack;
-}
 
 // Grid sides beyond 2^15 would overflow M*M in an int (and memory long before).
 constexpr int max_kexp = 15;

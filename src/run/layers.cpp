@@ -14,16 +14,12 @@
 
 namespace rcwa::run {
 
-namespace {
-
 using textio::read_record;
 
-textio::line_source& current_stream(run_state& rs, run_streams& st) {
+textio::line_source& entry_stream(run_state& rs, run_streams& st) {
     if (rs.mat_src == 1) return st.seq;
     return st.stack;
 }
-
-}  // namespace
 
 void homogeneous_layer(run_state& rs, run_streams& st) {
     const int n = rs.norder;
@@ -34,7 +30,7 @@ void homogeneous_layer(run_state& rs, run_streams& st) {
     if (rs.neg_k_flag) stop_free(27, " Error layer: Imag(n) < 0 ");
     const cplx k0sq_eps = rs.k0sq * eps;
 
-    if (!read_record(current_stream(rs, st), {&rs.thickness}))
+    if (!read_record(entry_stream(rs, st), {&rs.thickness}))
         stop_free(28, " read error gitter: thickness");
     if (rs.mat_src == 1) rs.thickness = rs.thickness * rs.fak_thick;
 

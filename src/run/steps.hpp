@@ -15,6 +15,10 @@ namespace rcwa::run {
 
 // ---- layer entries ----
 
+// The stream the layer loop took the current entry's type code from: the
+// sequence file while mat_src is 1, else the 2D-stack file.
+textio::line_source& entry_stream(run_state& rs, run_streams& st);
+
 // A homogeneous layer (codes 1, 0, 12 and above) from the current stream,
 // joined onto r_mat, t_mat in block-diagonal form while lay_diag holds.
 void homogeneous_layer(run_state& rs, run_streams& st);

@@ -2,23 +2,27 @@
 // eigenpairs against their defining equations and LAPACK's serial spectrum,
 // and what every other process keeps.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "linalg/eigen.hpp"
 #include "linalg/lapack.hpp"
+#include "support/dense_check.hpp"
 #include "support/mpi_gtest.hpp"
+#include "support/stdout_capture.hpp"
 
 using namespace rcwa::linalg;
 using rcwa_test::my_proc;
+using rcwa_test::in_calc_grid;
 using rcwa_test::nprocs;
+using rcwa_test::left_residual;
+using rcwa_test::right_residual;
+using rcwa_test::same;
+using rcwa_test::stdout_capture;
 
 namespace {
 
@@ -26,11 +30,7 @@ namespace {
 // must neither be used nor changed.
 full_mat random_full(int n, unsigned seed) {
     std::mt19937_64 gen(seed + 7919u * static_cast<unsigned>(my_proc()));
-    std::uniform_real_distribution<double> u(-1.0, 1.0);
-    full_mat a(n);
-    for (int j = 1; j <= n; ++j)
-        for (int i = 1; i <= n; ++i) a(i, j) = cplx(u(gen), u(gen));
-    return a;
+    return rcwa_test::random_full(gen, n);
 }
 
 array1<cplx> random_list(int n, unsigned seed) {
@@ -41,73 +41,9 @@ array1<cplx> random_list(int n, unsigned seed) {
     return v;
 }
 
-bool same(const full_mat& a, const full_mat& b) {
-    if (a.order() != b.order()) return false;
-    for (int j = 1; j <= a.order(); ++j)
-        for (int i = 1; i <= a.order(); ++i)
-            if (a(i, j) != b(i, j)) return false;
-    return true;
-}
-
-bool same(const array1<cplx>& a, const array1<cplx>& b) {
-    if (a.size() != b.size()) return false;
-    for (int k = 1; k <= a.size(); ++k)
-        if (a(k) != b(k)) return false;
-    return true;
-}
-
-double max_abs(const full_mat& a) {
-    double m = 0.0;
-    for (int j = 1; j <= a.order(); ++j)
-        for (int i = 1; i <= a.order(); ++i) m = std::max(m, std::abs(a(i, j)));
-    return m;
-}
-
-// Relative residuals of a*vr = vr*diag(w) and vl^H*a = diag(w)*vl^H.
-double right_residual(const full_mat& a, const array1<cplx>& w, const full_mat& vr) {
-    const int n = a.order();
-    double r = 0.0;
-    for (int j = 1; j <= n; ++j)
-        for (int i = 1; i <= n; ++i) {
-            cplx s = -vr(i, j) * w(j);
-            for (int k = 1; k <= n; ++k) s += a(i, k) * vr(k, j);
-            r = std::max(r, std::abs(s));
-        }
-    return r / (max_abs(a) * n);
-}
-
-double left_residual(const full_mat& a, const array1<cplx>& w, const full_mat& vl) {
-    const int n = a.order();
-    double r = 0.0;
-    for (int j = 1; j <= n; ++j)
-        for (int i = 1; i <= n; ++i) {
-            cplx s = -w(i) * std::conj(vl(j, i));
-            for (int k = 1; k <= n; ++k) s += std::conj(vl(k, i)) * a(k, j);
-            r = std::max(r, std::abs(s));
-        }
-    return r / (max_abs(a) * n);
-}
-
-// The spectrum by serial ZGEEVX.
-std::vector<cplx> serial_eigenvalues(const full_mat& a0) {
-    full_mat a = a0;
-    int n = a.order();
-    std::vector<cplx> w(static_cast<std::size_t>(n));
-    std::vector<cplx> vl(1);
-    std::vector<cplx> vr(1);
-    int ilo = 0;
-    int ihi = 0;
-    double abnrm = 0.0;
-    std::vector<double> scale(static_cast<std::size_t>(n));
-    std::vector<double> rce(static_cast<std::size_t>(n));
-    std::vector<double> rcv(static_cast<std::size_t>(n));
-    int lwork = 4 * n * n + 4 * n;
-    std::vector<cplx> work(static_cast<std::size_t>(lwork));
-    std::vector<double> rwork(2 * static_cast<std::size_t>(n));
-    int one = 1;
+std::vector<cplx> serial_eigenvalues(const full_mat& a) {
     int info = 0;
-    zgeevx_("B", "N", "N", "N", &n, a.data(), &n, w.data(), vl.data(), &one, vr.data(), &one, &ilo, &ihi,
-            scale.data(), &abnrm, rce.data(), rcv.data(), work.data(), &lwork, rwork.data(), &info, 1, 1, 1, 1);
+    std::vector<cplx> w = rcwa_test::zgeevx_eigenvalues(a, info);
     EXPECT_EQ(info, 0);
     return w;
 }
@@ -124,40 +60,6 @@ double sorted_set_distance(std::vector<cplx> want, const array1<cplx>& got_list)
     for (std::size_t k = 0; k < got.size(); ++k) worst = std::max(worst, std::abs(want[k] - got[k]));
     return worst;
 }
-
-bool in_calc_grid() {
-    const int np = nprocs();
-    const int nprow = std::max(1, static_cast<int>(std::sqrt(static_cast<float>(np))));
-    return my_proc() < nprow * (np / nprow);
-}
-
-class stdout_capture {
-public:
-    stdout_capture() {
-        std::fflush(stdout);
-        char name[] = "/tmp/rcwa_eigen_capture_XXXXXX";
-        fd_ = mkstemp(name);
-        path_ = name;
-        saved_ = dup(1);
-        dup2(fd_, 1);
-    }
-    std::vector<std::string> finish() {
-        std::fflush(stdout);
-        dup2(saved_, 1);
-        close(saved_);
-        close(fd_);
-        std::ifstream in(path_);
-        std::vector<std::string> lines;
-        for (std::string line; std::getline(in, line);) lines.push_back(line);
-        std::remove(path_.c_str());
-        return lines;
-    }
-
-private:
-    int fd_ = -1;
-    int saved_ = -1;
-    std::string path_;
-};
 
 }  // namespace
 

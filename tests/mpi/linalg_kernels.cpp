@@ -21,11 +21,22 @@
 #include "linalg/eigen.hpp"
 #include "linalg/lapack.hpp"
 #include "linalg/link.hpp"
+#include "support/dense_check.hpp"
 #include "support/mpi_gtest.hpp"
+#include "support/stdout_capture.hpp"
 
 using namespace rcwa::linalg;
 using rcwa_test::my_proc;
+using rcwa_test::identity;
+using rcwa_test::in_calc_grid;
+using rcwa_test::lapack_inverse;
+using rcwa_test::lin;
+using rcwa_test::max_abs;
+using rcwa_test::max_diff;
 using rcwa_test::nprocs;
+using rcwa_test::same;
+using rcwa_test::stdout_capture;
+using rcwa_test::zgemm_product;
 
 namespace {
 
@@ -35,99 +46,8 @@ const int orders[] = {1, 2, 17, 224, 225, 300};
 // other numbers, which must neither be used nor changed.
 full_mat random_full(int n, unsigned seed, double diag_boost = 0.0) {
     std::mt19937_64 gen(seed + 7919u * static_cast<unsigned>(my_proc()));
-    std::uniform_real_distribution<double> u(-1.0, 1.0);
-    full_mat a(n);
-    for (int j = 1; j <= n; ++j)
-        for (int i = 1; i <= n; ++i) a(i, j) = cplx(u(gen), u(gen));
-    for (int i = 1; i <= n; ++i) a(i, i) += diag_boost;
-    return a;
+    return rcwa_test::random_full(gen, n, diag_boost);
 }
-
-full_mat identity(int n) {
-    full_mat e(n);
-    for (int i = 1; i <= n; ++i) e(i, i) = 1.0;
-    return e;
-}
-
-// Serial references, straight from LAPACK.
-full_mat zgemm_product(cplx alpha, const full_mat& a, const full_mat& b) {
-    int n = a.order();
-    full_mat c(n);
-    const cplx beta(0.0, 0.0);
-    zgemm_("N", "N", &n, &n, &n, &alpha, a.data(), &n, b.data(), &n, &beta, c.data(), &n, 1, 1);
-    return c;
-}
-
-full_mat lapack_inverse(const full_mat& a) {
-    int n = a.order();
-    full_mat lu = a;
-    full_mat e = identity(n);
-    std::vector<int> piv(static_cast<std::size_t>(n));
-    int info = 0;
-    zgetrf_(&n, &n, lu.data(), &n, piv.data(), &info);
-    zgetrs_("N", &n, &n, lu.data(), &n, piv.data(), e.data(), &n, &info, 1);
-    return e;
-}
-
-full_mat lin(double s1, const full_mat& a, double s2, const full_mat& b) {
-    full_mat c(a.order());
-    for (int j = 1; j <= a.order(); ++j)
-        for (int i = 1; i <= a.order(); ++i) c(i, j) = s1 * a(i, j) + s2 * b(i, j);
-    return c;
-}
-
-double max_abs(const full_mat& a) {
-    double m = 0.0;
-    for (int j = 1; j <= a.order(); ++j)
-        for (int i = 1; i <= a.order(); ++i) m = std::max(m, std::abs(a(i, j)));
-    return m;
-}
-
-double max_diff(const full_mat& a, const full_mat& b) { return max_abs(lin(1, a, -1, b)); }
-
-bool same(const full_mat& a, const full_mat& b) {
-    if (a.order() != b.order()) return false;
-    for (int j = 1; j <= a.order(); ++j)
-        for (int i = 1; i <= a.order(); ++i)
-            if (a(i, j) != b(i, j)) return false;
-    return true;
-}
-
-bool in_calc_grid() {
-    int nprow = 0;
-    int npcol = 0;
-    grid_shape(nprocs(), nprow, npcol);
-    return my_proc() < nprow * npcol;
-}
-
-// Standard output of this process, caught in a file while it is active.
-class stdout_capture {
-public:
-    stdout_capture() {
-        std::fflush(stdout);
-        char name[] = "/tmp/rcwa_capture_XXXXXX";
-        fd_ = mkstemp(name);
-        path_ = name;
-        saved_ = dup(1);
-        dup2(fd_, 1);
-    }
-    std::vector<std::string> finish() {
-        std::fflush(stdout);
-        dup2(saved_, 1);
-        close(saved_);
-        close(fd_);
-        std::ifstream in(path_);
-        std::vector<std::string> lines;
-        for (std::string line; std::getline(in, line);) lines.push_back(line);
-        std::remove(path_.c_str());
-        return lines;
-    }
-
-private:
-    int fd_ = -1;
-    int saved_ = -1;
-    std::string path_;
-};
 
 struct line_counts {
     int grid = 0;

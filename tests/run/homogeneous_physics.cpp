@@ -15,29 +15,11 @@
 namespace rcwa::test {
 namespace {
 
-struct table_run {
-    work_dir d;
-    run_result r;
-    std::vector<order_eff> table;
-    double err_te = NAN, err_tm = NAN;
-};
-
 // Runs with a one-file table of efficiencies (iout 0, i_eff 0, ES16.8) and the
 // energy-error file.
 void run_table(table_run& t, const param_input& p, const stack_input& s, outctl_input o = {},
                const std::vector<std::string>& args = {}) {
-    o.lfout = true;
-    o.iout = 0;
-    o.i_eff = 0;
-    o.i_format = 5;
-    o.l_info = false;
-    write_inputs(t.d, p, s, o);
-    t.r = run_rcwa(t.d, args);
-    ASSERT_EQ(t.r.status, 1) << t.r.out << t.r.err;
-    t.table = read_eff_table(t.d.read("res.txt"));
-    std::istringstream e(t.d.read("energy_error.txt"));
-    double par = 0;
-    e >> par >> t.err_te >> t.err_tm;
+    run_table_of(t, p, s, o, args, {}, 0);
 }
 
 std::string films_entries(const std::vector<film>& films_top_down) {

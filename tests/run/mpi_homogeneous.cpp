@@ -29,11 +29,7 @@ void write_full_form_stack(const work_dir& d) {
     s.entries = "11\nx\ny\n" + nk_record(1.0) + nk_record(1.0) + "1\n2\n3\n4\n5\n6\n7\nseq.txt\n1.0\n" +
                 film_entry(cplx(2.0, 0.05), 0.1) + film_entry(1.38, 0.12);
     outctl_input o;
-    o.lfout = true;
-    o.iout = 0;
-    o.i_eff = 0;
-    o.i_format = 5;
-    o.l_info = false;
+    set_table_output(o);
     write_inputs(d, p, s, o);
     d.write("seq.txt", "2D_Stack_Sequence\n2\n" + film_entry(1.46, 0.2) + film_entry(2.3, 0.05));
 }

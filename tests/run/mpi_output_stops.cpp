@@ -9,17 +9,10 @@
 #include <sys/stat.h>
 
 #include "support/run_support.hpp"
+#include "support/text_check.hpp"
 
 namespace rcwa::test {
 namespace {
-
-std::vector<std::string> lines_of(const std::string& text) {
-    std::vector<std::string> v;
-    std::istringstream in(text);
-    std::string line;
-    while (std::getline(in, line)) v.push_back(line);
-    return v;
-}
 
 void write_case(const work_dir& d, outctl_input o) {
     param_input p;

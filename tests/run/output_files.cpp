@@ -15,25 +15,10 @@
 #include <sys/stat.h>
 
 #include "support/run_support.hpp"
+#include "support/text_check.hpp"
 
 namespace rcwa::test {
 namespace {
-
-std::vector<std::string> lines_of(const std::string& text) {
-    std::vector<std::string> v;
-    std::istringstream in(text);
-    std::string line;
-    while (std::getline(in, line)) v.push_back(line);
-    return v;
-}
-
-std::vector<double> numbers(const std::string& line) {
-    std::istringstream in(line);
-    std::vector<double> v;
-    std::string w;
-    while (in >> w) v.push_back(std::strtod(w.c_str(), nullptr));
-    return v;
-}
 
 std::set<std::string> files_in(const work_dir& d) {
     std::set<std::string> s;

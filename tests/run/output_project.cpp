@@ -9,21 +9,12 @@
 #include <vector>
 
 #include "support/run_support.hpp"
+#include "support/text_check.hpp"
 
 namespace rcwa::test {
 namespace {
 
 const double pi = 3.141592653589793;
-
-std::vector<double> numbers(std::string line) {
-    for (char& c : line)
-        if (c == '(' || c == ')' || c == ',') c = ' ';
-    std::istringstream in(line);
-    std::vector<double> v;
-    std::string w;
-    while (in >> w) v.push_back(std::strtod(w.c_str(), nullptr));
-    return v;
-}
 
 struct order_block {
     int i1 = 0, i2 = 0;
@@ -53,19 +44,19 @@ std::vector<project_block> read_project(const std::string& text) {
         const int count = std::atoi(l.at(k++).c_str());
         for (int q = 0; q < count; ++q) {
             order_block o;
-            const std::vector<double> head = numbers(l.at(k++));
+            const std::vector<double> head = pair_numbers(l.at(k++));
             EXPECT_EQ(head.size(), 2 + nfac);
             if (head.size() != 2 + nfac) return;
             o.i1 = static_cast<int>(head[0]);
             o.i2 = static_cast<int>(head[1]);
             o.factors.assign(head.begin() + 2, head.end());
-            const std::vector<double> ang = numbers(l.at(k++));
+            const std::vector<double> ang = pair_numbers(l.at(k++));
             EXPECT_EQ(ang.size(), 2u);
             if (ang.size() != 2u) return;
             o.theta = ang[0];
             o.phi = ang[1];
             for (cplx& a : o.amp) {
-                const std::vector<double> c = numbers(l.at(k++));
+                const std::vector<double> c = pair_numbers(l.at(k++));
                 EXPECT_EQ(c.size(), 2u);
                 if (c.size() == 2) a = cplx(c[0], c[1]);
             }
@@ -74,12 +65,12 @@ std::vector<project_block> read_project(const std::string& text) {
     };
     while (k < l.size()) {
         project_block b;
-        std::vector<double> first = numbers(l[k]);
+        std::vector<double> first = pair_numbers(l[k]);
         if (first.size() == 1) {
             b.has_par = true;
             b.par = first[0];
             EXPECT_EQ(l[k].size(), 12u) << "(F12.6): [" << l[k] << "]";
-            first = numbers(l.at(++k));
+            first = pair_numbers(l.at(++k));
         }
         EXPECT_EQ(first.size(), 2u) << l[k];
         if (first.size() != 2) break;
@@ -120,11 +111,7 @@ void write_case(const work_dir& d, const setup& c) {
     s.nlayer = 1;
     s.entries = film_entry(cplx(2.1, 0.0), 0.15);
     outctl_input o;
-    o.lfout = true;
-    o.iout = 0;
-    o.i_eff = 0;
-    o.i_format = 5;
-    o.l_info = false;
+    set_table_output(o);
     o.fname_out = "res";
     o.lproject = true;
     o.fname_out_mat = "proj.qpr";

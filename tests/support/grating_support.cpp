@@ -58,20 +58,7 @@ std::vector<run_length> lamellar_runs(int kexp, int ridge) {
 
 void run_table(table_run& t, const param_input& p, const stack_input& s,
                const std::vector<std::pair<std::string, std::string>>& files, int nprocs) {
-    outctl_input o;
-    o.lfout = true;
-    o.iout = 0;
-    o.i_eff = 0;
-    o.i_format = 5;
-    o.l_info = false;
-    write_inputs(t.d, p, s, o);
-    for (const auto& [name, text] : files) t.d.write(name, text);
-    t.r = run_rcwa(t.d, {}, nprocs);
-    ASSERT_EQ(t.r.status, 1) << t.r.out << t.r.err;
-    t.table = read_eff_table(t.d.read("res.txt"));
-    std::istringstream e(t.d.read("energy_error.txt"));
-    double par = 0;
-    e >> par >> t.err_te >> t.err_tm;
+    run_table_of(t, p, s, {}, {}, files, nprocs);
 }
 
 void set_li_off(stack_input& s, double w, bool oblique) {

@@ -47,13 +47,6 @@ std::string fill_text(const std::vector<cplx>& materials, int kexp,
 // ridges run along dz.
 std::vector<run_length> lamellar_runs(int kexp, int ridge);
 
-// A run with a one-file table of efficiencies and the energy-error file.
-struct table_run {
-    work_dir d;
-    run_result r;
-    std::vector<order_eff> table;
-    double err_te = 1e300, err_tm = 1e300;
-};
 // Writes the inputs (and the extra files), runs (under mpirun with nprocs > 0)
 // and reads the table; fails the test when the run does not end with status 1.
 void run_table(table_run& t, const param_input& p, const stack_input& s,

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <mpi.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -48,6 +50,12 @@ int nprocs() {
     int n = 0;
     rcwa::linalg::process_info(p, n);
     return n;
+}
+
+bool in_calc_grid() {
+    const int np = nprocs();
+    const int nprow = std::max(1, static_cast<int>(std::sqrt(static_cast<float>(np))));
+    return my_proc() < nprow * (np / nprow);
 }
 
 bool all_processes(bool ok) {

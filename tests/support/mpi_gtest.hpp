@@ -13,6 +13,11 @@ int run_mpi_gtest(int argc, char** argv);
 int my_proc();
 int nprocs();
 
+// Whether this process belongs to the collective kernels' calculation grid:
+// the first nprow*npcol processes, nprow = int(sqrt(nprocs)) in single
+// precision, npcol = nprocs / nprow (worked out here, not by the library).
+bool in_calc_grid();
+
 // True on every process when the condition holds on every process
 // (collective).
 bool all_processes(bool ok);

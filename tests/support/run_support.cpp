@@ -224,6 +224,14 @@ void write_inputs(const work_dir& dir, const param_input& p, const stack_input& 
     dir.write("outctl.txt", outctl_text(o));
 }
 
+void set_table_output(outctl_input& o) {
+    o.lfout = true;
+    o.iout = 0;
+    o.i_eff = 0;
+    o.i_format = 5;
+    o.l_info = false;
+}
+
 // ---- results -------------------------------------------------------------------------
 
 std::vector<order_eff> read_eff_table(const std::string& text) {
@@ -256,6 +264,20 @@ order_eff find_order(const std::vector<order_eff>& table, int i1, int i2) {
         if (e.i1 == i1 && e.i2 == i2) return e;
     ADD_FAILURE() << "order (" << i1 << "," << i2 << ") missing from the table";
     return {};
+}
+
+void run_table_of(table_run& t, const param_input& p, const stack_input& s, outctl_input o,
+                  const std::vector<std::string>& args,
+                  const std::vector<std::pair<std::string, std::string>>& files, int nprocs) {
+    set_table_output(o);
+    write_inputs(t.d, p, s, o);
+    for (const auto& [name, text] : files) t.d.write(name, text);
+    t.r = run_rcwa(t.d, args, nprocs);
+    ASSERT_EQ(t.r.status, 1) << t.r.out << t.r.err;
+    t.table = read_eff_table(t.d.read("res.txt"));
+    std::istringstream e(t.d.read("energy_error.txt"));
+    double par = 0;
+    e >> par >> t.err_te >> t.err_tm;
 }
 
 bool energy_errors(const run_result& r, double& error_te, double& error_tm) {

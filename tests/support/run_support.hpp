@@ -5,6 +5,7 @@
 
 #include <complex>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace rcwa::test {
@@ -91,6 +92,10 @@ std::string stack_text(const stack_input& s);
 void write_inputs(const work_dir& dir, const param_input& p, const stack_input& s,
                   const outctl_input& o);
 
+// The one-file table layout read by read_eff_table (iout 0, i_eff 0, ES16.8),
+// result files on and no l_info line.
+void set_table_output(outctl_input& o);
+
 // ---- results ----
 
 // One order of a one-file table written with iout 0, i_eff 0 and i_format 5:
@@ -102,6 +107,21 @@ struct order_eff {
 std::vector<order_eff> read_eff_table(const std::string& text);
 // The order (i1, i2) of a table; fails the test when it is missing.
 order_eff find_order(const std::vector<order_eff>& table, int i1, int i2);
+
+// A run with a one-file table of efficiencies and the energy-error file.
+struct table_run {
+    work_dir d;
+    run_result r;
+    std::vector<order_eff> table;
+    double err_te = 1e300, err_tm = 1e300;
+};
+// Writes the inputs with o set to the table layout and the extra files (name,
+// text), runs with args (under mpirun with nprocs > 0) and reads the table
+// and the energy errors; fails the test when the run does not end with
+// status 1.
+void run_table_of(table_run& t, const param_input& p, const stack_input& s, outctl_input o,
+                  const std::vector<std::string>& args,
+                  const std::vector<std::pair<std::string, std::string>>& files, int nprocs);
 
 // Error_TE and Error_TM from the l_info console line; false when absent.
 bool energy_errors(const run_result& r, double& error_te, double& error_tm);

@@ -1,7 +1,6 @@
 // Eigen-decompositions on one process and the eigenpair orderings. The
 // collective solvers start MPI as a singleton through BLACS.
 #include <gtest/gtest.h>
-#include <mpi.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,81 +15,26 @@
 #include "linalg/distributed.hpp"
 #include "linalg/eigen.hpp"
 #include "linalg/lapack.hpp"
+#include "unit/linalg_test_support.hpp"
 
 using namespace rcwa::linalg;
+using rcwa_test::left_residual;
+using rcwa_test::max_abs;
+using rcwa_test::right_residual;
+using rcwa_test::same;
+using rcwa_test::stdout_capture;
 
 namespace {
 
 full_mat random_full(int n, unsigned seed) {
     std::mt19937_64 gen(seed);
-    std::uniform_real_distribution<double> u(-1.0, 1.0);
-    full_mat a(n);
-    for (int j = 1; j <= n; ++j)
-        for (int i = 1; i <= n; ++i) a(i, j) = cplx(u(gen), u(gen));
-    return a;
-}
-
-double max_abs(const full_mat& a) {
-    double m = 0.0;
-    for (int j = 1; j <= a.order(); ++j)
-        for (int i = 1; i <= a.order(); ++i) m = std::max(m, std::abs(a(i, j)));
-    return m;
-}
-
-bool same(const full_mat& a, const full_mat& b) {
-    if (a.order() != b.order()) return false;
-    for (int j = 1; j <= a.order(); ++j)
-        for (int i = 1; i <= a.order(); ++i)
-            if (a(i, j) != b(i, j)) return false;
-    return true;
-}
-
-// max |a*vr - vr*diag(w)| relative to max|a|*n
-double right_residual(const full_mat& a, const array1<cplx>& w, const full_mat& vr) {
-    const int n = a.order();
-    double r = 0.0;
-    for (int j = 1; j <= n; ++j)
-        for (int i = 1; i <= n; ++i) {
-            cplx s = -vr(i, j) * w(j);
-            for (int k = 1; k <= n; ++k) s += a(i, k) * vr(k, j);
-            r = std::max(r, std::abs(s));
-        }
-    return r / (max_abs(a) * n);
-}
-
-// max |vl^H*a - diag(w)*vl^H| relative to max|a|*n
-double left_residual(const full_mat& a, const array1<cplx>& w, const full_mat& vl) {
-    const int n = a.order();
-    double r = 0.0;
-    for (int j = 1; j <= n; ++j)
-        for (int i = 1; i <= n; ++i) {
-            cplx s = -w(i) * std::conj(vl(j, i));
-            for (int k = 1; k <= n; ++k) s += std::conj(vl(k, i)) * a(k, j);
-            r = std::max(r, std::abs(s));
-        }
-    return r / (max_abs(a) * n);
+    return rcwa_test::random_full(gen, n);
 }
 
 // Eigenvalues by LAPACK's simple driver, as the reference spectrum.
-std::vector<cplx> reference_eigenvalues(const full_mat& a0) {
-    full_mat a = a0;
-    int n = a.order();
-    std::vector<cplx> w(static_cast<std::size_t>(n));
-    std::vector<cplx> vl(1);
-    std::vector<cplx> vr(1);
-    int ilo = 0;
-    int ihi = 0;
-    double abnrm = 0.0;
-    std::vector<double> scale(static_cast<std::size_t>(n));
-    std::vector<double> rce(static_cast<std::size_t>(n));
-    std::vector<double> rcv(static_cast<std::size_t>(n));
-    int lwork = 4 * n * n + 4 * n;
-    std::vector<cplx> work(static_cast<std::size_t>(lwork));
-    std::vector<double> rwork(2 * static_cast<std::size_t>(n));
-    int one = 1;
+std::vector<cplx> reference_eigenvalues(const full_mat& a) {
     int info = 0;
-    zgeevx_("B", "N", "N", "N", &n, a.data(), &n, w.data(), vl.data(), &one, vr.data(), &one, &ilo, &ihi,
-            scale.data(), &abnrm, rce.data(), rcv.data(), work.data(), &lwork, rwork.data(), &info, 1, 1, 1, 1);
+    std::vector<cplx> w = rcwa_test::zgeevx_eigenvalues(a, info);
     EXPECT_EQ(info, 0);
     return w;
 }
@@ -111,35 +55,6 @@ double spectrum_distance(std::vector<cplx> want, const array1<cplx>& got) {
     }
     return worst;
 }
-
-// Standard output of this process, caught while it is active.
-class stdout_capture {
-public:
-    stdout_capture() {
-        std::fflush(stdout);
-        char name[] = "/tmp/rcwa_eigen_capture_XXXXXX";
-        fd_ = mkstemp(name);
-        path_ = name;
-        saved_ = dup(1);
-        dup2(fd_, 1);
-    }
-    std::vector<std::string> finish() {
-        std::fflush(stdout);
-        dup2(saved_, 1);
-        close(saved_);
-        close(fd_);
-        std::ifstream in(path_);
-        std::vector<std::string> lines;
-        for (std::string line; std::getline(in, line);) lines.push_back(line);
-        std::remove(path_.c_str());
-        return lines;
-    }
-
-private:
-    int fd_ = -1;
-    int saved_ = -1;
-    std::string path_;
-};
 
 bool starts_with(const std::string& s, const std::string& prefix) { return s.rfind(prefix, 0) == 0; }
 
@@ -163,18 +78,6 @@ void expect_values(const array1<cplx>& w, const full_mat& vr, const std::vector<
         EXPECT_EQ(vr(1, k), w(k)) << "column " << k << " did not move with its eigenvalue";
     }
 }
-
-class mpi_end : public ::testing::Environment {
-public:
-    void TearDown() override {
-        int started = 0;
-        int ended = 0;
-        MPI_Initialized(&started);
-        MPI_Finalized(&ended);
-        if (started && !ended) process_exit();
-    }
-};
-const auto* const mpi_env = ::testing::AddGlobalTestEnvironment(new mpi_end);
 
 }  // namespace
 

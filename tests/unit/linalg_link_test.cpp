@@ -2,7 +2,6 @@
 // the block inverse's determinant floor, and the full forms' closed-form
 // cases. The full forms start MPI as a singleton through the kernels.
 #include <gtest/gtest.h>
-#include <mpi.h>
 
 #include <cmath>
 #include <limits>
@@ -13,8 +12,14 @@
 #include "linalg/distributed.hpp"
 #include "linalg/lapack.hpp"
 #include "linalg/link.hpp"
+#include "unit/linalg_test_support.hpp"
 
 using namespace rcwa::linalg;
+using rcwa_test::identity;
+using rcwa_test::lapack_inverse;
+using rcwa_test::lin;
+using rcwa_test::max_diff;
+using rcwa_test::mul;
 
 namespace {
 
@@ -60,47 +65,6 @@ full_mat to_full(const bd_mat& a) {
     return f;
 }
 
-full_mat identity(int n) {
-    full_mat e(n);
-    for (int i = 1; i <= n; ++i) e(i, i) = 1.0;
-    return e;
-}
-
-full_mat mul(const full_mat& a, const full_mat& b) {
-    const int n = a.order();
-    full_mat c(n);
-    for (int j = 1; j <= n; ++j)
-        for (int k = 1; k <= n; ++k)
-            for (int i = 1; i <= n; ++i) c(i, j) += a(i, k) * b(k, j);
-    return c;
-}
-
-full_mat lin(double s1, const full_mat& a, double s2, const full_mat& b) {
-    const int n = a.order();
-    full_mat c(n);
-    for (int j = 1; j <= n; ++j)
-        for (int i = 1; i <= n; ++i) c(i, j) = s1 * a(i, j) + s2 * b(i, j);
-    return c;
-}
-
-full_mat inv(const full_mat& a) {
-    int n = a.order();
-    full_mat lu = a;
-    full_mat e = identity(n);
-    std::vector<int> piv(static_cast<std::size_t>(n));
-    int info = 0;
-    zgetrf_(&n, &n, lu.data(), &n, piv.data(), &info);
-    zgetrs_("N", &n, &n, lu.data(), &n, piv.data(), e.data(), &n, &info, 1);
-    return e;
-}
-
-double max_diff(const full_mat& a, const full_mat& b) {
-    double d = 0.0;
-    for (int j = 1; j <= a.order(); ++j)
-        for (int i = 1; i <= a.order(); ++i) d = std::max(d, std::abs(a(i, j) - b(i, j)));
-    return d;
-}
-
 bool on_block_diagonal(int m, int i, int j) {
     const int ii = (i - 1) % m;
     const int jj = (j - 1) % m;
@@ -108,20 +72,6 @@ bool on_block_diagonal(int m, int i, int j) {
 }
 
 constexpr double tol = 1e-11;
-
-// The full forms start MPI (as a singleton) on first use; end it once all
-// tests are through.
-class mpi_end : public ::testing::Environment {
-public:
-    void TearDown() override {
-        int started = 0;
-        int ended = 0;
-        MPI_Initialized(&started);
-        MPI_Finalized(&ended);
-        if (started && !ended) process_exit();
-    }
-};
-const auto* const mpi_env = ::testing::AddGlobalTestEnvironment(new mpi_end);
 
 }  // namespace
 
@@ -281,7 +231,7 @@ TEST(BdLink, StepsAgreeWithGeneralFullForms) {
     // Against closed formulas written here.
     const full_mat a = to_full(k.p), b = to_full(k.q), c = to_full(k.x), d = to_full(k.y);
     full_mat r = k.r, t = k.t;
-    const full_mat r1 = mul(inv(lin(1, d, -1, mul(r, b))), lin(1, mul(r, a), -1, c));
+    const full_mat r1 = mul(lapack_inverse(lin(1, d, -1, mul(r, b))), lin(1, mul(r, a), -1, c));
     const full_mat t1 = mul(t, lin(1, a, 1, mul(b, r1)));
     rti_link_bd(k.p, k.q, k.x, k.y, r, t, k.m);
     EXPECT_LT(max_diff(r, r1), tol);
@@ -360,7 +310,7 @@ TEST(FullLink, RtiLinkFromZeroReflection) {
 TEST(FullLink, RtLinkFromZeroAndIdentityReflection) {
     const int n = 9;
     const full_mat a = random_full(n, 2.0), b = random_full(n, 2.0), t0 = random_full(n);
-    const full_mat a_inv = inv(a);
+    const full_mat a_inv = lapack_inverse(a);
     full_mat r(n), t = t0;
     rt_link(a, b, r, t, n);
     EXPECT_LT(max_diff(r, mul(b, a_inv)), tol);
@@ -385,7 +335,7 @@ TEST(FullLink, GeneralFormsMatchTwoMatrixForms) {
     EXPECT_LT(max_diff(r1, r2), tol);
     EXPECT_LT(max_diff(t1, t2), tol);
     // and both against the formula
-    EXPECT_LT(max_diff(r1, mul(inv(lin(1, b, 1, mul(r0, a))), lin(1, b, -1, mul(r0, a)))), tol);
+    EXPECT_LT(max_diff(r1, mul(lapack_inverse(lin(1, b, 1, mul(r0, a))), lin(1, b, -1, mul(r0, a)))), tol);
     EXPECT_LT(max_diff(t1, mul(mul(t0, a), lin(1, identity(n), 1, r1))), tol);
 
     r1 = r0; t1 = t0; r2 = r0; t2 = t0;
@@ -393,7 +343,7 @@ TEST(FullLink, GeneralFormsMatchTwoMatrixForms) {
     rt_link_gen(a, a, b, minus_b, r2, t2, n);
     EXPECT_LT(max_diff(r1, r2), tol);
     EXPECT_LT(max_diff(t1, t2), tol);
-    const full_mat m = inv(mul(a, lin(1, identity(n), 1, r0)));
+    const full_mat m = lapack_inverse(mul(a, lin(1, identity(n), 1, r0)));
     EXPECT_LT(max_diff(r1, mul(mul(b, lin(1, identity(n), -1, r0)), m)), tol);
     EXPECT_LT(max_diff(t1, mul(t0, m)), tol);
 }
@@ -455,7 +405,7 @@ TEST(CayleyLink, MatchesItsFormulas) {
         full_mat m = m0, y = y0, w1(n), w2(n);
         std::vector<cplx> v(n);
         cayley_link(0, flag, s, z, v, m, y, w1, w2, n);
-        const full_mat ip = inv(lin(1, m0, 1, identity(n)));
+        const full_mat ip = lapack_inverse(lin(1, m0, 1, identity(n)));
         EXPECT_LT(max_diff(m, mul(mul(dv, lin(1, identity(n), -1, m0)), ip)), tol);
         EXPECT_LT(max_diff(y, mul(y0, ip)), tol);
         for (int i = 1; i <= n; ++i) EXPECT_LT(std::abs(v[static_cast<std::size_t>(i - 1)] - dv(i, i)), 1e-14);
@@ -468,7 +418,7 @@ TEST(CayleyLink, MatchesItsFormulas) {
         m = m0; y = y0;
         cayley_link2(0, flag, s, z, v, m, y, w1, w2, n);
         const full_mat mp = mul(hv, m0);
-        const full_mat ip2 = inv(lin(1, mp, 0.5, identity(n)));
+        const full_mat ip2 = lapack_inverse(lin(1, mp, 0.5, identity(n)));
         EXPECT_LT(max_diff(m, mul(lin(0.5, identity(n), -1, mp), ip2)), tol);
         EXPECT_LT(max_diff(y, mul(y0, ip2)), tol);
     }

@@ -17,9 +17,12 @@
 #include "run/input.hpp"
 #include "run/output.hpp"
 #include "run/stop.hpp"
+#include "support/text_check.hpp"
 
 namespace pf = rcwa::platform;
 using namespace rcwa::run;
+using rcwa::test::lines_of;
+using rcwa::test::numbers;
 
 namespace {
 
@@ -85,22 +88,6 @@ void init(int code, int i_eff, int i_format, const window& w, std::string& fname
     const order_set o;
     init_output_files(code, i_eff, i_format, w.nop3, w.nop4, w.nop1, w.nop2, o.iomax, o.n, o.i1,
                       o.i2, o.of, fname, err, tag_pos);
-}
-
-std::vector<std::string> lines_of(const std::string& text) {
-    std::vector<std::string> v;
-    std::string line;
-    std::istringstream in(text);
-    while (std::getline(in, line)) v.push_back(line);
-    return v;
-}
-
-std::vector<double> numbers(const std::string& line) {
-    std::istringstream in(line);
-    std::vector<double> v;
-    std::string w;
-    while (in >> w) v.push_back(std::strtod(w.c_str(), nullptr));
-    return v;
 }
 
 void expect_numbers(const std::string& line, const std::vector<double>& expect) {

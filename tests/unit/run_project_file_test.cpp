@@ -12,8 +12,10 @@
 
 #include "run/output.hpp"
 #include "run/stop.hpp"
+#include "support/text_check.hpp"
 
 using namespace rcwa::run;
+using rcwa::test::pair_numbers;
 
 namespace {
 
@@ -89,18 +91,8 @@ run_state three_orders() {
     return rs;
 }
 
-std::vector<double> numbers(std::string line) {
-    for (char& c : line)
-        if (c == '(' || c == ')' || c == ',') c = ' ';
-    std::istringstream in(line);
-    std::vector<double> v;
-    std::string w;
-    while (in >> w) v.push_back(std::strtod(w.c_str(), nullptr));
-    return v;
-}
-
 void expect_numbers(const std::string& line, const std::vector<double>& expect, double tol = 1e-13) {
-    const std::vector<double> got = numbers(line);
+    const std::vector<double> got = pair_numbers(line);
     ASSERT_EQ(got.size(), expect.size()) << "[" << line << "]";
     for (std::size_t k = 0; k < got.size(); ++k)
         EXPECT_NEAR(got[k], expect[k], tol * (1.0 + std::abs(expect[k]))) << "item " << k << " of [" << line << "]";
@@ -135,7 +127,7 @@ TEST_F(ProjectFile, BlockOfASweepRun) {
         const std::size_t at = 4 + 6 * static_cast<std::size_t>(i - 1);
         expect_numbers(l[at], {double(i - 2), 0.0, rs.kn_sup(i).real() / 4.0});
         const double kt = std::sqrt(rs.kt2(i));
-        const std::vector<double> ang = numbers(l[at + 1]);
+        const std::vector<double> ang = pair_numbers(l[at + 1]);
         ASSERT_EQ(ang.size(), 2u);
         EXPECT_NEAR(ang[0], deg(std::asin(kt / k0)), 2e-5);
         EXPECT_NEAR(ang[1], deg(std::acos(rs.ky_1d(i) / kt)), 2e-5);
@@ -156,7 +148,7 @@ TEST_F(ProjectFile, BlockOfASweepRun) {
         const double c_tm = es * (kn.real() * eb.real() + kn.imag() * eb.imag()) / (4.0 * std::norm(eb));
         expect_numbers(l[at], {double(i - 2), 0.0, c_te, c_tm});
         const double kt = std::sqrt(rs.kt2(i));
-        const std::vector<double> ang = numbers(l[at + 1]);
+        const std::vector<double> ang = pair_numbers(l[at + 1]);
         ASSERT_EQ(ang.size(), 2u);
         EXPECT_NEAR(ang[0], deg(std::asin(kt / (k0 * 1.5))), 2e-5);
         EXPECT_NEAR(ang[1], deg(std::acos(rs.ky_1d(i) / kt)), 2e-5);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "linalg/dense.hpp"
+#include "support/dense_check.hpp"
 
 namespace fourier_test {
 
@@ -92,23 +93,10 @@ inline full_mat inverse(const full_mat& a) {
     return r;
 }
 
-inline full_mat product(const full_mat& a, const full_mat& b) {
-    const int n = a.order();
-    full_mat c(n);
-    for (int j = 1; j <= n; ++j)
-        for (int k = 1; k <= n; ++k)
-            for (int i = 1; i <= n; ++i) c(i, j) += a(i, k) * b(k, j);
-    return c;
-}
+inline full_mat product(const full_mat& a, const full_mat& b) { return rcwa_test::mul(a, b); }
 
-inline double max_abs_diff(const full_mat& a, const full_mat& b) {
-    double d = 0.0;
-    for (int j = 1; j <= a.order(); ++j)
-        for (int i = 1; i <= a.order(); ++i) d = std::max(d, std::abs(a(i, j) - b(i, j)));
-    return d;
-}
+inline double max_abs_diff(const full_mat& a, const full_mat& b) { return rcwa_test::max_diff(a, b); }
 
-// Integral of exp(i k x) over [lo, hi], written with the sinc form.
 inline cplx interval_integral(double k, double lo, double hi) {
     const double w = hi - lo;
     const double t = 0.5 * k * w;
