@@ -1,19 +1,9 @@
 #include "linalg/timing.hpp"
 
 #include "platform/platform.hpp"
+#include "textio/fixed_writer.hpp"
 
 namespace rcwa::linalg {
-
-namespace {
-
-// Iw: right-aligned in w characters, asterisks when the value does not fit.
-std::string edit_iw(int v, std::size_t w) {
-    std::string digits = std::to_string(v);
-    if (digits.size() > w) return std::string(w, '*');
-    return std::string(w - digits.size(), ' ') + digits;
-}
-
-}  // namespace
 
 time_stamp take_stamp() { return platform::date_time_ms(); }
 
@@ -45,11 +35,11 @@ void elapsed_time(const time_stamp& start, int& minutes, int& seconds, int& mill
 std::string timing_line(std::string_view label, int minutes, int seconds, int fraction) {
     // (label,I3,' minutes',I4,'.',I3,' seconds')
     std::string line(label);
-    line += edit_iw(minutes, 3);
+    line += textio::edit_i(minutes, 3);
     line += " minutes";
-    line += edit_iw(seconds, 4);
+    line += textio::edit_i(seconds, 4);
     line += '.';
-    line += edit_iw(fraction, 3);
+    line += textio::edit_i(fraction, 3);
     line += " seconds";
     return line;
 }
