@@ -76,7 +76,14 @@ void abort_job(int status) {
     int ended = 0;
     MPI_Initialized(&started);
     MPI_Finalized(&ended);
-    if (started && !ended) MPI_Abort(MPI_COMM_WORLD, status);
+    if (started && !ended) {
+        int size = 1;
+        MPI_Comm_size(MPI_COMM_WORLD, &size);
+        // Alone, there is nobody to stop: end MPI in order and spare the user
+        // the launcher's abort notice.
+        if (size > 1) MPI_Abort(MPI_COMM_WORLD, status);
+        MPI_Finalize();
+    }
     platform::exit_process(status);
 }
 

@@ -84,7 +84,9 @@ void print_banner(const run_state& rs, const std::string& arg_buffer) {
 
 void open_input_files(run_state& rs, run_streams& st) {
     static const char* const ctr_name = "qalder.ctr";
-    if (!platform::path_exists(ctr_name)) stop_free(100, " opening error qalder.ctr");
+    // Each process meets the control file on its own (a writer's lock, the
+    // console pauses), so a stop here ends the whole job.
+    if (!platform::path_exists(ctr_name)) stop_free(100, " opening error qalder.ctr", true);
 
     for (int attempt = 1; attempt <= 10; ++attempt) {
         if (st.ctr.open(ctr_name, true)) break;
@@ -99,7 +101,7 @@ void open_input_files(run_state& rs, run_streams& st) {
         std::string name;
         // With every try failed the stream is not open and this read fails.
         if (!st.ctr.is_open() || !read_record(st.ctr, {text(name, 260)}))
-            stop_free(101, " read error rcwa.ctr");
+            stop_free(101, " read error rcwa.ctr", true);
         fixed_out(rs, echo, {std::string_view(name)});
         if (!files[k - 1]->open(name, false))
             throw run_stop(110 + k, {textio::write_fixed(open_err, {std::string_view(name)})});

@@ -187,7 +187,7 @@ int rcwa2d_main(const std::vector<std::string>& args) {
             run(args, rs, st);
         } catch (const run_stop& stop) {
             for (const std::string& line : stop.lines) platform::console_line(line);
-            if (stop.root_only) linalg::abort_job(stop.status);
+            if (stop.ends_job) linalg::abort_job(stop.status);
             status = stop.status;
         }
     }

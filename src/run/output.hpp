@@ -33,7 +33,7 @@ void init_output_files(int code, int i_eff, int i_format, int nop3, int nop4, in
 
 // The records of one order inside the window (process 0, lfout true).
 // Uses rs.iout (positive), i_eff, i_format, par_value, k0, n_sub, fname_out,
-// tag_pos; may throw run_stop 95 (root_only).
+// tag_pos; may throw run_stop 95 (ends_job).
 void write_order_output(run_state& rs, const order_record& rec);
 
 // After the pass (process 0, lfout true): the closing record of layout 0 and,
@@ -42,7 +42,7 @@ void write_run_end(run_state& rs, double error_te, double error_tm);
 
 // The project file block of this run (process 0, lproject true); the final
 // r_mat, t_mat, kn_sup, masks and order set of rs are read. May throw
-// run_stop 750 (root_only).
+// run_stop 750 (ends_job).
 void write_project_file(const run_state& rs);
 
 // ---- names of the result files ----

@@ -4,8 +4,8 @@
 
 namespace rcwa::run {
 
-void stop_free(int status, const std::string& message, bool root_only) {
-    throw run_stop(status, {(textio::free_line() << message).str()}, root_only);
+void stop_free(int status, const std::string& message, bool ends_job) {
+    throw run_stop(status, {(textio::free_line() << message).str()}, ends_job);
 }
 
 }  // namespace rcwa::run

@@ -12,18 +12,21 @@ namespace rcwa::run {
 struct run_stop : std::runtime_error {
     // lines: the console lines to print, already formatted (free-format lines
     // with their leading blank, fixed-format lines as they stand).
-    // root_only: a stop that only process 0 can meet (result and project
-    // files); it must end the whole job, not only process 0.
-    run_stop(int status, std::vector<std::string> lines, bool root_only = false)
+    // ends_job: a stop that the processes may not all meet at the same point
+    // (the result and project files, met by process 0 alone; the control file,
+    // whose lock and console pauses each process meets on its own): it must
+    // end the whole job, or a process could wait for ever in a collective
+    // call that the stopped ones never reach.
+    run_stop(int status, std::vector<std::string> lines, bool ends_job = false)
         : std::runtime_error(lines.empty() ? std::string() : lines.back()),
-          status(status), lines(std::move(lines)), root_only(root_only) {}
+          status(status), lines(std::move(lines)), ends_job(ends_job) {}
     int status;
     std::vector<std::string> lines;
-    bool root_only;
+    bool ends_job;
 };
 
 // Stops with one message printed as a free-format line (the message as the
 // system words it, e.g. " read error: lfout").
-[[noreturn]] void stop_free(int status, const std::string& message, bool root_only = false);
+[[noreturn]] void stop_free(int status, const std::string& message, bool ends_job = false);
 
 }  // namespace rcwa::run

@@ -524,7 +524,7 @@ TEST_F(OutputFiles, FileThatCannotBeOpenedEndsTheJob) {
             ADD_FAILURE() << "no stop for iout " << iout;
         } catch (const run_stop& s) {
             EXPECT_EQ(s.status, 95);
-            EXPECT_TRUE(s.root_only);
+            EXPECT_TRUE(s.ends_job);
             ASSERT_EQ(s.lines.size(), 1u);
             EXPECT_NE(s.lines[0].find(" cannot open output file "), std::string::npos);
         }
@@ -573,7 +573,7 @@ TEST_F(OutputFiles, EndOfRunStops) {
             ADD_FAILURE() << "no stop for " << c.table;
         } catch (const run_stop& s) {
             EXPECT_EQ(s.status, c.status);
-            EXPECT_TRUE(s.root_only);
+            EXPECT_TRUE(s.ends_job);
             ASSERT_EQ(s.lines.size(), 1u);
             EXPECT_NE(s.lines[0].find(c.status == 95 ? " cannot open output file " : " write error output file"),
                       std::string::npos);

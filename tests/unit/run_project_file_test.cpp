@@ -196,7 +196,7 @@ TEST_F(ProjectFile, FileThatCannotBeOpenedEndsTheJob) {
         ADD_FAILURE() << "no stop";
     } catch (const run_stop& s) {
         EXPECT_EQ(s.status, 750);
-        EXPECT_TRUE(s.root_only);
+        EXPECT_TRUE(s.ends_job);
         ASSERT_EQ(s.lines.size(), 1u);
         EXPECT_NE(s.lines[0].find(" Open error QalderPRoject (.QPR) File "), std::string::npos);
     }
