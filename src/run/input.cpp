@@ -110,12 +110,18 @@ void open_input_files(run_state& rs, run_streams& st) {
 
 // ---- parameter file ---------------------------------------------------------------
 
+namespace {
+// Above this the 2N of the mode matrices no longer fits an int (and no machine
+// holds matrices of that order anyway).
+constexpr int max_iomax = 15000;
+}  // namespace
+
 void read_order_limits(run_state& rs, run_streams& st) {
     static const char* const msg = " read error or wrong values: iomin,iomax";
     if (!read_record(st.par, {&rs.iomin})) stop_free(11, msg);
     if (!read_record(st.par, {&rs.iomax})) stop_free(11, msg);
     // A negative iomax leaves no order set to build; it is a wrong value too.
-    if (rs.iomin + rs.iomax != 0 || rs.iomax < 0) stop_free(11, msg);
+    if (rs.iomin + rs.iomax != 0 || rs.iomax < 0 || rs.iomax > max_iomax) stop_free(11, msg);
 }
 
 void read_incidence(run_state& rs, run_streams& st) {
@@ -128,7 +134,7 @@ void read_incidence(run_state& rs, run_streams& st) {
         case 1:
             // The order count must stay a non-negative int: anything else would
             // build no order set (or overflow the conversion).
-            if (!(rs.par_value > -1.0 && rs.par_value < 1.0e6))
+            if (!(rs.par_value > -1.0 && rs.par_value < max_iomax + 1.0))
                 stop_free(11, " read error or wrong values: iomin,iomax");
             rs.iomax = static_cast<int>(std::trunc(rs.par_value));
             rs.iomin = -rs.iomax;

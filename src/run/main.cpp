@@ -5,6 +5,8 @@
 
 #include <array>
 #include <cstdlib>
+#include <new>
+#include <stdexcept>
 
 #include "linalg/distributed.hpp"
 #include "linalg/timing.hpp"
@@ -29,6 +31,11 @@ namespace {
 void allocate_run_arrays(run_state& rs) {
     const int n = rs.norder;
     const int n2 = 2 * n;
+    // The 2N by 2N matrices first: when the orders are too many for the
+    // memory, the run learns it before it has spent time on anything else.
+    for (full_mat* m : {&rs.r_mat, &rs.t_mat, &rs.p_mat, &rs.q_mat, &rs.x_mat, &rs.y_mat,
+                        &rs.q_copy, &rs.m_mat})
+        m->resize(n2);
     rs.ord_i1.resize(n);
     rs.ord_i2.resize(n);
     rs.ord_slot.resize(n);
@@ -41,14 +48,18 @@ void allocate_run_arrays(run_state& rs) {
     rs.q_bd.resize(n);
     rs.x_bd.resize(n);
     rs.y_bd.resize(n);
-    for (full_mat* m : {&rs.r_mat, &rs.t_mat, &rs.p_mat, &rs.q_mat, &rs.x_mat, &rs.y_mat,
-                        &rs.q_copy, &rs.m_mat})
-        m->resize(n2);
     rs.prop_t.resize(n);
     rs.prop_r.resize(n);
 }
 
 void free_run_arrays(run_state& rs) { rs = run_state{}; }
+
+// Too many orders for this machine's memory. The processes need not all fail
+// at the same allocation, so the whole job ends.
+[[noreturn]] void memory_stop() {
+    platform::console_line((textio::free_line() << " not enough memory for the arrays of the run").str());
+    linalg::abort_job(97);
+}
 
 void substrate(run_state& rs, run_streams& st) {
     read_substrate(rs, st);
@@ -189,6 +200,10 @@ int rcwa2d_main(const std::vector<std::string>& args) {
             for (const std::string& line : stop.lines) platform::console_line(line);
             if (stop.ends_job) linalg::abort_job(stop.status);
             status = stop.status;
+        } catch (const std::bad_alloc&) {
+            memory_stop();
+        } catch (const std::length_error&) {
+            memory_stop();
         }
     }
     free_run_arrays(rs);

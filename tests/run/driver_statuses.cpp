@@ -96,6 +96,12 @@ std::vector<stop_case> cases() {
          {ff(" read error or wrong values: iomin,iomax")}},
         {"iomax_negative", [](inputs& in) { in.p.iomin = 1; in.p.iomax = -1; }, 11,
          {ff(" read error or wrong values: iomin,iomax")}},
+        // So many orders that 2N would not fit an int.
+        {"iomax_beyond_int_range", [](inputs& in) { in.p.iomin = -15001; in.p.iomax = 15001; }, 11,
+         {ff(" read error or wrong values: iomin,iomax")}},
+        // Orders by the thousand: the run arrays cannot be had, and the run says so.
+        {"iomax_beyond_memory", [](inputs& in) { in.p.iomin = -3000; in.p.iomax = 3000; }, 97,
+         {ff(" not enough memory for the arrays of the run")}},
         {"parameter_file_empty", [](inputs& in) { in.par_raw = "\n"; }, 11,
          {ff(" read error or wrong values: iomin,iomax")}},
         {"theta_unreadable", [par](inputs& in) { in.par_raw = repl(par, "0   theta_i", "abc   theta_i"); },
