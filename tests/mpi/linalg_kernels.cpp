@@ -349,6 +349,19 @@ TEST(Kernels, ConsoleLinesOnProcessZeroOnly) {
     }
 }
 
+// A link step's result: the reference on process 0, the state untouched on
+// every other process.
+void expect_on_root_only(const full_mat& r, const full_mat& t, const full_mat& r_ref,
+                         const full_mat& t_ref, const full_mat& r0, const full_mat& t0, double tol) {
+    if (my_proc() == 0) {
+        EXPECT_LT(max_diff(r, r_ref), tol);
+        EXPECT_LT(max_diff(t, t_ref), tol);
+    } else {
+        EXPECT_TRUE(same(r, r0));
+        EXPECT_TRUE(same(t, t0));
+    }
+}
+
 TEST(FullLink, AgreesWithSerialFormulas) {
     const int n = 40;
     const full_mat a = random_full(n, 301u, 2.0);
@@ -366,13 +379,7 @@ TEST(FullLink, AgreesWithSerialFormulas) {
     full_mat r_ref = prod(lapack_inverse(lin(1, b, 1, prod(r0, a))), lin(1, b, -1, prod(r0, a)));
     full_mat t_ref = prod(prod(t0, a), lin(1, e, 1, r_ref));
     const double tol = 1e-10;
-    if (my_proc() == 0) {
-        EXPECT_LT(max_diff(r, r_ref), tol);
-        EXPECT_LT(max_diff(t, t_ref), tol);
-    } else {
-        EXPECT_TRUE(same(r, r0));
-        EXPECT_TRUE(same(t, t0));
-    }
+    expect_on_root_only(r, t, r_ref, t_ref, r0, t0, tol);
 
     r = r0;
     t = t0;
@@ -380,26 +387,14 @@ TEST(FullLink, AgreesWithSerialFormulas) {
     full_mat m = lapack_inverse(prod(a, lin(1, e, 1, r0)));
     r_ref = prod(prod(b, lin(1, e, -1, r0)), m);
     t_ref = prod(t0, m);
-    if (my_proc() == 0) {
-        EXPECT_LT(max_diff(r, r_ref), tol);
-        EXPECT_LT(max_diff(t, t_ref), tol);
-    } else {
-        EXPECT_TRUE(same(r, r0));
-        EXPECT_TRUE(same(t, t0));
-    }
+    expect_on_root_only(r, t, r_ref, t_ref, r0, t0, tol);
 
     r = r0;
     t = t0;
     rti_link_gen(a, b, c, d, r, t, n);
     r_ref = prod(lapack_inverse(lin(1, d, -1, prod(r0, b))), lin(1, prod(r0, a), -1, c));
     t_ref = prod(t0, lin(1, a, 1, prod(b, r_ref)));
-    if (my_proc() == 0) {
-        EXPECT_LT(max_diff(r, r_ref), tol);
-        EXPECT_LT(max_diff(t, t_ref), tol);
-    } else {
-        EXPECT_TRUE(same(r, r0));
-        EXPECT_TRUE(same(t, t0));
-    }
+    expect_on_root_only(r, t, r_ref, t_ref, r0, t0, tol);
 
     r = r0;
     t = t0;
@@ -407,13 +402,7 @@ TEST(FullLink, AgreesWithSerialFormulas) {
     m = lapack_inverse(lin(1, a, 1, prod(b, r0)));
     r_ref = prod(lin(1, c, 1, prod(d, r0)), m);
     t_ref = prod(t0, m);
-    if (my_proc() == 0) {
-        EXPECT_LT(max_diff(r, r_ref), tol);
-        EXPECT_LT(max_diff(t, t_ref), tol);
-    } else {
-        EXPECT_TRUE(same(r, r0));
-        EXPECT_TRUE(same(t, t0));
-    }
+    expect_on_root_only(r, t, r_ref, t_ref, r0, t0, tol);
 }
 
 TEST(CayleyLink, ResultOnProcessZeroOnly) {
