@@ -14,19 +14,11 @@ namespace {
 
 constexpr double two_pi = 6.283185307179586;
 
-// Integral of exp(-i kappa x) over [lo, hi].
-cplx h_coef(double kappa, double lo, double hi) {
-    if (kappa == 0.0) return cplx(hi - lo, 0.0);
-    return cplx(0.0, 1.0) * (std::exp(cplx(0.0, -kappa * hi)) - std::exp(cplx(0.0, -kappa * lo))) /
-           kappa;
-}
-
 enum class rule { laurent, inverse };
-enum class sign_from { positions, indices };
 
 // The sweep shared by the three routines. q: sweep direction (2 first, 1
 // second lattice direction); the stripe direction is the other one.
-void sweep(int q, rule r, sign_from sf, int iomax, int norder, int ieps, const array1<cplx>& eps,
+void sweep(int q, rule r, int iomax, int norder, int ieps, const array1<cplx>& eps,
            const rect_table& rect, const array1<int>& ord_i1, const array1<int>& ord_i2,
            full_mat& out, bool& err_flag) {
     const int p = q == 2 ? 1 : 2;
@@ -105,7 +97,7 @@ void sweep(int q, rule r, sign_from sf, int iomax, int norder, int ieps, const a
                 const double kappa = two_pi * d;
                 for (std::size_t j = 0; j < active.size(); ++j) {
                     const int t = active[j];
-                    sum += (v_act[j] - mean) * h_coef(kappa, rect(p, t), rect(p + 2, t));
+                    sum += (v_act[j] - mean) * edge_integral(kappa, rect(p, t), rect(p + 2, t));
                 }
             }
             diff_val[static_cast<std::size_t>(d + l - 1)] = sum;
@@ -129,14 +121,15 @@ void sweep(int q, rule r, sign_from sf, int iomax, int norder, int ieps, const a
     };
     for (int s = 1; s <= i; ++s)
         for (int k = -kmax; k <= kmax; ++k)
-            hat(k, s) = h_coef(two_pi * k, x[static_cast<std::size_t>(s - 1)], x[static_cast<std::size_t>(s)]);
+            hat(k, s) = edge_integral(two_pi * k, x[static_cast<std::size_t>(s - 1)], x[static_cast<std::size_t>(s)]);
 
     for (int a = 1; a <= norder; ++a) {
         for (int b = 1; b <= norder; ++b) {
             const int d1 = ord_i1(a) - ord_i1(b);
             const int d2 = ord_i2(a) - ord_i2(b);
-            const int parity = sf == sign_from::positions ? a - b : d1 - d2;
-            const double sigma = parity % 2 == 0 ? 1.0 : -1.0;
+            // Moves the origin from the cell corner to its middle; a translation
+            // only when taken from the order indices, whatever the truncation.
+            const double sigma = (d1 - d2) % 2 == 0 ? 1.0 : -1.0;
             int u, w, kk;
             if (q == 2) {
                 u = ord_i2(a);
@@ -165,6 +158,12 @@ void sweep(int q, rule r, sign_from sf, int iomax, int norder, int ieps, const a
 }
 
 }  // namespace
+
+cplx edge_integral(double kappa, double lo, double hi) {
+    if (kappa == 0.0) return cplx(hi - lo, 0.0);
+    return cplx(0.0, 1.0) * (std::exp(cplx(0.0, -kappa * hi)) - std::exp(cplx(0.0, -kappa * lo))) /
+           kappa;
+}
 
 void patch_flags_reset(edge_flags& flags, int ieps) {
     for (int t = 1; t <= ieps; ++t) {
@@ -196,22 +195,21 @@ void patch_edge_min(int ieps, const rect_table& rect, int q, const edge_flags& f
 void patch_fourier_stripes(int iomax, int norder, int ieps, const array1<cplx>& eps,
                            const rect_table& rect, const array1<int>& ord_i1,
                            const array1<int>& ord_i2, full_mat& out, bool& err_flag) {
-    sweep(2, rule::laurent, sign_from::positions, iomax, norder, ieps, eps, rect, ord_i1, ord_i2,
+    sweep(2, rule::laurent, iomax, norder, ieps, eps, rect, ord_i1, ord_i2,
           out, err_flag);
 }
 
 void patch_li(bool dir_flag, int iomax, int norder, int ieps, const array1<cplx>& eps,
               const rect_table& rect, const array1<int>& ord_i1, const array1<int>& ord_i2,
               full_mat& out, bool& err_flag) {
-    sweep(dir_flag ? 2 : 1, rule::inverse, sign_from::positions, iomax, norder, ieps, eps, rect,
-          ord_i1, ord_i2, out, err_flag);
+    sweep(dir_flag ? 2 : 1, rule::inverse, iomax, norder, ieps, eps, rect, ord_i1, ord_i2, out,
+          err_flag);
 }
 
 void patch_li_xy(bool dir_flag, int iomax, int norder, int ieps, const array1<cplx>& eps,
                  const rect_table& rect, const array1<int>& ord_i1, const array1<int>& ord_i2,
                  full_mat& out, bool& err_flag) {
-    sweep(dir_flag ? 2 : 1, rule::inverse, sign_from::indices, iomax, norder, ieps, eps, rect,
-          ord_i1, ord_i2, out, err_flag);
+    patch_li(dir_flag, iomax, norder, ieps, eps, rect, ord_i1, ord_i2, out, err_flag);
 }
 
 }  // namespace rcwa::structure

@@ -65,6 +65,11 @@ void eigen_matrix_mix(int nmax1d, int norder, const array1<int>& ord_i1,
                       const full_mat& eps_inv_rule, double grid_angle, full_mat& q_mat);
 
 // ---- patch layers: closed-form coefficients and layout checks --------------------
+// Integral of exp(-i kappa x) over [lo, hi] (hi - lo for kappa 0): the
+// Fourier kernel of every grating layer.
+cplx edge_integral(double kappa, double lo, double hi);
+
+
 // eps(1..ieps): eps_pat or inv_eps. Prints the overlap and area warnings.
 void patch_fourier(int iomax, int norder, int ieps, const array1<cplx>& eps,
                    const rect_table& rect, const array1<int>& ord_i1, const array1<int>& ord_i2,
@@ -149,7 +154,7 @@ void stack_line_fb(char direction, int n, int m, int r, int s, std::vector<full_
 void mat_transpose(int n, full_mat& a);
 
 // ---- routines that no step of a run calls -------------------------------------------
-// As patch_li, with the sign factor taken from the order indices.
+// The same as patch_li (both take the sign factor from the order indices).
 void patch_li_xy(bool dir_flag, int iomax, int norder, int ieps, const array1<cplx>& eps,
                  const rect_table& rect, const array1<int>& ord_i1, const array1<int>& ord_i2,
                  full_mat& out, bool& err_flag);

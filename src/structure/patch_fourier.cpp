@@ -14,13 +14,9 @@ namespace {
 
 constexpr double two_pi = 6.283185307179586;
 
-// Integral of exp(+i 2 pi k x) over [lo, hi].
-cplx g_coef(int k, double lo, double hi) {
-    if (k == 0) return cplx(hi - lo, 0.0);
-    const double kk = two_pi * k;
-    const cplx diff = std::exp(cplx(0.0, kk * hi)) - std::exp(cplx(0.0, kk * lo));
-    return -(diff * cplx(0.0, 1.0) / kk);
-}
+// Integral of exp(-i 2 pi k x) over [lo, hi]: the kernel of the edge sweep and
+// of the pixel-map FFT, so that every layer kind puts a patch where it is.
+cplx g_coef(int k, double lo, double hi) { return edge_integral(two_pi * k, lo, hi); }
 
 // Open rectangles of two patches intersect along one direction.
 bool overlaps_1d(double lo, double hi, double lo_q, double hi_q) {

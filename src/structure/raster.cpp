@@ -1,6 +1,9 @@
 // Raster layers: one or two superelliptic shapes painted onto an M by M grid
-// of permittivities. The two painters sample and store the grid differently;
-// both conventions are part of the system's results.
+// of permittivities. Grid index j along a direction stands for the fraction
+// (j-1)/M of the period from the cell's lower edge, as for a pixel map. The
+// one-shape raster samples there; the two-shape raster samples at the pixel
+// centres (j-1/2)/M. Shapes repeat with the lattice: a shape that crosses the
+// cell edge continues in the neighbouring cell.
 #include <cmath>
 
 #include "structure/fourier.hpp"
@@ -11,10 +14,23 @@ namespace {
 
 constexpr double deg_to_rad = 0.017453292519943295;
 
+// A lattice coordinate relative to a shape's centre, taken to the nearest
+// image of the shape: into [-0.5, 0.5).
+double wrap_to_cell(double u) {
+    if (u < -0.5 || u >= 0.5) u -= std::floor(u + 0.5);
+    return u;
+}
+
+struct raster_shape {
+    double a, b;      // half-widths (fractions of dy, dz)
+    double c1, c2;    // centre offset from the middle of the cell
+    double rot, p;    // rotation in degrees, exponent
+};
+
 // Is the sample at lattice coordinates (u, v), measured from the shape's
-// centre, inside the shape of half-widths a, b, rotation rot and exponent p?
+// centre, inside the shape?
 bool sample_inside(bool shape_flag, double ratio, double grid_angle, double u, double v,
-                   double a, double b, double rot, double p) {
+                   const raster_shape& s) {
     double y = u;
     double z = v;
     if (shape_flag) {
@@ -24,12 +40,30 @@ bool sample_inside(bool shape_flag, double ratio, double grid_angle, double u, d
     }
     double p1 = y;
     double p2 = z;
-    if (!(rot == 0.0)) {  // a NaN angle counts as a rotation
-        const double th = rot * deg_to_rad;
+    if (!(s.rot == 0.0)) {  // a NaN angle counts as a rotation
+        const double th = s.rot * deg_to_rad;
         p2 = z * std::cos(th) + (y * std::sin(th)) / ratio;
         p1 = y * std::cos(th) - z * std::sin(th) * ratio;
     }
-    return in_superellipse(p1, -a, a, p2, -b, b, a / b, p);
+    return in_superellipse(p1, -s.a, s.a, p2, -s.b, s.b, s.a / s.b, s.p);
+}
+
+// Sets every grid entry whose sample lies inside the shape to value; sample j
+// sits at ((j-1) + shift)/M from the lower edge.
+void paint_shape(bool shape_flag, double ratio, double grid_angle, const raster_shape& s,
+                 double shift, int m, cplx value, full_mat& eps_grid) {
+    for (int i = 1; i <= m; ++i) {
+        const double v = wrap_to_cell(((i - 1) + shift) / m - 0.5 - s.c2);
+        for (int j = 1; j <= m; ++j) {
+            const double u = wrap_to_cell(((j - 1) + shift) / m - 0.5 - s.c1);
+            if (sample_inside(shape_flag, ratio, grid_angle, u, v, s)) eps_grid(j, i) = value;
+        }
+    }
+}
+
+void fill_background(int m, cplx value, full_mat& eps_grid) {
+    for (int i = 1; i <= m; ++i)
+        for (int j = 1; j <= m; ++j) eps_grid(j, i) = value;
 }
 
 }  // namespace
@@ -51,22 +85,9 @@ bool in_superellipse(double u, double umin, double umax, double v, double vmin, 
 void fill_eps_grid(bool shape_flag, double ratio, double grid_angle, const array1<cplx>& n,
                    const array1<double>& lo, const array1<double>& hi, double rot, int m,
                    full_mat& eps_grid, double p) {
-    const cplx e1 = n(1) * n(1);
-    const cplx e2 = n(2) * n(2);
-    const double a = 0.5 * lo(1);
-    const double b = 0.5 * lo(2);
-    const int half = m / 2;
-    // Corner sampling; storage half-swapped so that the cell centre lands at index 1.
-    for (int i = 1; i <= m; ++i) {
-        const double v = static_cast<double>(i - 1) / m - 0.5 - hi(2);
-        const int col = i <= half ? i + half : i - half;
-        for (int j = 1; j <= m; ++j) {
-            const double u = static_cast<double>(j - 1) / m - 0.5 - hi(1);
-            const int row = j <= half ? j + half : j - half;
-            eps_grid(row, col) =
-                sample_inside(shape_flag, ratio, grid_angle, u, v, a, b, rot, p) ? e2 : e1;
-        }
-    }
+    fill_background(m, n(1) * n(1), eps_grid);
+    const raster_shape s{0.5 * lo(1), 0.5 * lo(2), hi(1), hi(2), rot, p};
+    paint_shape(shape_flag, ratio, grid_angle, s, 0.0, m, n(2) * n(2), eps_grid);
 }
 
 void fill_eps_grid2(bool shape_flag, double ratio, double grid_angle, const array1<cplx>& n,
@@ -74,38 +95,12 @@ void fill_eps_grid2(bool shape_flag, double ratio, double grid_angle, const arra
                     const array1<double>& lo2, const array1<double>& hi2,
                     const array1<double>& rot, int m, full_mat& eps_grid,
                     const array1<double>& p) {
-    const cplx e1 = n(1) * n(1);
-    for (int i = 1; i <= m; ++i)
-        for (int j = 1; j <= m; ++j) eps_grid(j, i) = e1;
-
-    // Cell-centre sampling, natural storage; shape 2 is painted over shape 1.
-    const cplx e2 = n(2) * n(2);
-    {
-        const double a = 0.5 * lo1(1);
-        const double b = 0.5 * lo1(2);
-        for (int i = 1; i <= m; ++i) {
-            const double v = ((i - 1) + 0.5) / m - 0.5 - hi1(2);
-            for (int j = 1; j <= m; ++j) {
-                const double u = ((j - 1) + 0.5) / m - 0.5 - hi1(1);
-                eps_grid(j, i) =
-                    sample_inside(shape_flag, ratio, grid_angle, u, v, a, b, rot(1), p(1)) ? e2
-                                                                                            : e1;
-            }
-        }
-    }
-    const cplx e3 = n(3) * n(3);
-    {
-        const double a = 0.5 * lo2(1);
-        const double b = 0.5 * lo2(2);
-        for (int i = 1; i <= m; ++i) {
-            const double v = ((i - 1) + 0.5) / m - 0.5 - hi2(2);
-            for (int j = 1; j <= m; ++j) {
-                const double u = ((j - 1) + 0.5) / m - 0.5 - hi2(1);
-                if (sample_inside(shape_flag, ratio, grid_angle, u, v, a, b, rot(2), p(2)))
-                    eps_grid(j, i) = e3;
-            }
-        }
-    }
+    fill_background(m, n(1) * n(1), eps_grid);
+    // Shape 2 is painted over shape 1.
+    const raster_shape s1{0.5 * lo1(1), 0.5 * lo1(2), hi1(1), hi1(2), rot(1), p(1)};
+    paint_shape(shape_flag, ratio, grid_angle, s1, 0.5, m, n(2) * n(2), eps_grid);
+    const raster_shape s2{0.5 * lo2(1), 0.5 * lo2(2), hi2(1), hi2(2), rot(2), p(2)};
+    paint_shape(shape_flag, ratio, grid_angle, s2, 0.5, m, n(3) * n(3), eps_grid);
 }
 
 }  // namespace rcwa::structure

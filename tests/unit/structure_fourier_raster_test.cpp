@@ -2,7 +2,9 @@
 // oblique lattices, rotations, sampling positions and paint order.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "structure/fourier.hpp"
 #include "unit/structure_fourier_support.hpp"
@@ -128,24 +130,38 @@ TEST(Raster, QuarterTurnSwapsWidths) {
               0);
 }
 
+// Index j stands for (j-1)/M from the cell's lower edge, the middle at
+// M/2 + 1, as in a pixel map; a shape crossing the cell edge continues at the
+// opposite edge.
 TEST(Raster, SamplePositionsAndStorage) {
     const cplx e1 = n_bg * n_bg, e2 = n_1 * n_1;
-    // Corner sampling, half-swapped: the cell centre lands at index 1.
-    full_mat g = paint1(false, 1.0, 0.0, 0.2, 0.2, 0.0, 0.0, 0.0, 2.0, 2);
-    EXPECT_EQ(g(1, 1), e2);
-    EXPECT_EQ(g(2, 1), e1);
-    EXPECT_EQ(g(1, 2), e1);
-    EXPECT_EQ(g(2, 2), e1);
-    // Offset (0.25, -0.125) on 8 by 8: only the sample at j = 7, i = 4,
-    // stored at row 3, column 8.
-    g = paint1(false, 1.0, 0.0, 0.2, 0.2, 0.25, -0.125, 0.0, 2.0, 8);
-    for (int c = 1; c <= 8; ++c)
-        for (int r = 1; r <= 8; ++r) EXPECT_EQ(g(r, c), (r == 3 && c == 8) ? e2 : e1) << r << "," << c;
-    // Cell-centre sampling, natural storage: the four samples at +-1/16.
-    g = paint2(false, 1.0, 0.0, 0.2, 0.2, 0.0, 0.0, 0.0, 2.0, 8);
-    for (int c = 1; c <= 8; ++c)
-        for (int r = 1; r <= 8; ++r)
-            EXPECT_EQ(g(r, c), ((r == 4 || r == 5) && (c == 4 || c == 5)) ? e2 : e1) << r << "," << c;
+    struct sampled {
+        double w, c1, c2;
+        int m;
+        std::vector<int> j1, j2;  // the indices inside the shape along each direction
+        bool corner;              // one-shape raster (samples at (j-1)/M)
+    };
+    // Exponent 50: nearly a square, so the samples inside form a box.
+    const sampled cases[] = {
+        {0.2, 0.0, 0.0, 2, {2}, {2}, true},
+        {0.2, 0.25, -0.125, 8, {7}, {4}, true},
+        {0.3, 0.5, 0.5, 8, {8, 1, 2}, {8, 1, 2}, true},
+        {0.3, -0.4375, 0.0, 16, {16, 1, 2, 3, 4}, {7, 8, 9, 10, 11}, true},
+        // Pixel centres: the four samples at +-1/16 from the middle.
+        {0.2, 0.0, 0.0, 8, {4, 5}, {4, 5}, false},
+        {0.2, 0.5, 0.0, 8, {8, 1}, {4, 5}, false},
+    };
+    for (const sampled& s : cases) {
+        const full_mat g = s.corner ? paint1(false, 1.0, 0.0, s.w, s.w, s.c1, s.c2, 0.0, 50.0, s.m)
+                                    : paint2(false, 1.0, 0.0, s.w, s.w, s.c1, s.c2, 0.0, 50.0, s.m);
+        auto in = [](const std::vector<int>& v, int k) {
+            return std::find(v.begin(), v.end(), k) != v.end();
+        };
+        for (int c = 1; c <= s.m; ++c)
+            for (int r = 1; r <= s.m; ++r)
+                EXPECT_EQ(g(r, c), in(s.j1, r) && in(s.j2, c) ? e2 : e1)
+                    << s.c1 << " " << s.c2 << " at " << r << "," << c;
+    }
     // A width of 0 holds no sample.
     EXPECT_EQ(fraction_of(paint1(false, 1.0, 0.0, 0.0, 0.5, 0.0, 0.0, 0.0, 2.0, 16), e1), 1.0);
     EXPECT_EQ(fraction_of(paint2(false, 1.0, 0.0, 0.5, 0.0, 0.0, 0.0, 0.0, 2.0, 16), e1), 1.0);
