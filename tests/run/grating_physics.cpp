@@ -5,6 +5,7 @@
 // answer; symmetric gratings at normal incidence diffract symmetrically.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <ostream>
 #include <string>
@@ -370,6 +371,237 @@ TEST(symmetry, symmetric_gratings_at_normal_incidence) {
         EXPECT_NEAR(z.r[0], z.r[3], tol);
     }
 }
+
+// ---- one structure, many descriptions -------------------------------------------------
+
+// A layer drawn as blocks of index n on a background, in fractions of the
+// periods from the cell's lower edge (first direction y along dy, second z
+// along dz). Rasters draw each block as a superellipse of exponent `power`
+// (1000: the block itself). A block from -1 to 2 spans the whole period.
+struct block {
+    double y0, y1, z0, z1;
+};
+struct drawing {
+    cplx n_bg, n;
+    std::vector<block> blocks;
+    double d;
+    double power = 1000.0;
+};
+enum class kind { patches, pixels, raster9, raster10 };
+
+constexpr int desc_kexp = 8;  // 256 by 256 grids
+constexpr int desc_m = 1 << desc_kexp;
+
+// Block edges a quarter sample off the grid: no sample of any grid kind lies
+// on an edge, and pixel maps and both raster kinds sample the same pixels.
+double px(int k) { return (k - 0.25) / desc_m; }
+
+bool inside(const drawing& w, double y, double z) {
+    for (const block& b : w.blocks)
+        if (b.y0 < y && y < b.y1 && b.z0 < z && z < b.z1) return true;
+    return false;
+}
+
+std::string as_patches(const drawing& w, double dy, double dz) {
+    // The grid of every edge cuts the cell into rectangles of one index each.
+    std::vector<double> ys = {0.0, 1.0}, zs = {0.0, 1.0};
+    for (const block& b : w.blocks) {
+        ys.insert(ys.end(), {b.y0, b.y1});
+        zs.insert(zs.end(), {b.z0, b.z1});
+    }
+    for (std::vector<double>* e : {&ys, &zs}) {
+        for (double& v : *e) v = std::clamp(v, 0.0, 1.0);
+        std::sort(e->begin(), e->end());
+        e->erase(std::unique(e->begin(), e->end()), e->end());
+    }
+    std::vector<patch> ps;
+    for (std::size_t i = 0; i + 1 < ys.size(); ++i)
+        for (std::size_t k = 0; k + 1 < zs.size(); ++k) {
+            const bool in = inside(w, 0.5 * (ys[i] + ys[i + 1]), 0.5 * (zs[k] + zs[k + 1]));
+            ps.push_back({in ? w.n : w.n_bg, zs[k + 1] * dz, ys[i] * dy, zs[k] * dz, ys[i + 1] * dy});
+        }
+    return patch_entry(ps, w.d);
+}
+
+// Pixel (j1, j2) stands for the point ((j1 - 1)/M, (j2 - 1)/M).
+std::string as_pixels(const drawing& w, const std::string& name,
+                      std::vector<std::pair<std::string, std::string>>& files) {
+    std::vector<run_length> runs;
+    for (int j2 = 1; j2 <= desc_m; ++j2)
+        for (int j1 = 1; j1 <= desc_m; ++j1) {
+            const int index = inside(w, (j1 - 1.0) / desc_m, (j2 - 1.0) / desc_m) ? 1 : 0;
+            if (!runs.empty() && runs.back().index == index) ++runs.back().length;
+            else runs.push_back({1, index});
+        }
+    files.push_back({name, fill_text({w.n}, desc_kexp, runs)});
+    return pixel_entry(name, w.n_bg, w.d);
+}
+
+std::string as_raster(const drawing& w, bool two_shapes, double dy, double dz) {
+    std::vector<shape> shapes;
+    for (const block& b : w.blocks) {
+        const bool full_y = b.y0 <= 0.0 && b.y1 >= 1.0, full_z = b.z0 <= 0.0 && b.z1 >= 1.0;
+        shapes.push_back({w.power, full_y ? 3.0 * dy : (b.y1 - b.y0) * dy,
+                          full_z ? 3.0 * dz : (b.z1 - b.z0) * dz,
+                          full_y ? 0.0 : (0.5 * (b.y0 + b.y1) - 0.5) * dy,
+                          full_z ? 0.0 : (0.5 * (b.z0 + b.z1) - 0.5) * dz, 0.0});
+    }
+    if (two_shapes && shapes.size() == 1) shapes.push_back({2.0, 0.0, 0.0, 0.0, 0.0, 0.0});
+    if (two_shapes) return raster_entry(10, {w.n_bg, w.n, w.n}, shapes, desc_kexp, w.d);
+    return raster_entry(9, {w.n_bg, w.n}, shapes, desc_kexp, w.d);
+}
+
+drawing mirrored(drawing w) {
+    for (block& b : w.blocks) b = {1.0 - b.y1, 1.0 - b.y0, b.z0, b.z1};
+    return w;
+}
+
+// One description of a stack: its layers, how each is written, and the rules.
+struct description {
+    std::vector<drawing> layers;
+    std::vector<kind> kinds;  // per layer
+    bool li_off = false;
+    double mix_weight = 0.0;
+};
+
+struct agreement_case {
+    const char* name;
+    double dy, dz, lambda, theta, phi;
+    int iomax;
+    double trunc_shape;
+    description a, b;
+    bool mirror;   // b is a's mirror image along dy: order (i1, i2) of a is (-i1, i2) of b
+    double tol;    // largest difference of any efficiency of any order
+    bool blazed;   // both send more light into order (-1, 0) than into (1, 0)
+};
+
+void run_description(table_run& t, const agreement_case& c, const description& dsc) {
+    param_input p;
+    p.iomin = -c.iomax;
+    p.iomax = c.iomax;
+    p.theta = c.theta;
+    p.phi = c.phi;
+    p.lambda = c.lambda;
+    p.trunc_shape = c.trunc_shape;
+    stack_input s;
+    s.dy = c.dy;
+    s.dz = c.dz;
+    s.n_sub = 1.5;
+    s.nlayer = static_cast<int>(dsc.layers.size());
+    std::vector<std::pair<std::string, std::string>> files;
+    for (std::size_t k = 0; k < dsc.layers.size(); ++k) {
+        const drawing& w = dsc.layers[k];
+        switch (dsc.kinds[k]) {
+            case kind::patches: s.entries += as_patches(w, c.dy, c.dz); break;
+            case kind::pixels: s.entries += as_pixels(w, "map" + std::to_string(k) + ".txt", files); break;
+            case kind::raster9: s.entries += as_raster(w, false, c.dy, c.dz); break;
+            case kind::raster10: s.entries += as_raster(w, true, c.dy, c.dz); break;
+        }
+    }
+    if (dsc.li_off) set_li_off(s, dsc.mix_weight, false);
+    run_table(t, p, s, files);
+}
+
+std::ostream& operator<<(std::ostream& os, const agreement_case& c) { return os << c.name; }
+
+// An off-centre L of index 2 in air, 0.15 um thick.
+drawing l_shape() {
+    return {1.0, 2.0, {{px(40), px(151), px(30), px(81)}, {px(40), px(91), px(81), px(201)}}, 0.15};
+}
+// An off-centre square of index 1.6, 0.1 um thick.
+drawing square() { return {1.0, 1.6, {{px(150), px(230), px(120), px(200)}}, 0.1}; }
+// One step of a staircase: index 1.5 over k samples of dy from the lower
+// edge, 0.3 um thick (a quarter wave of phase at 0.6 um); with k = 192, 128
+// and 64 the four levels make a blazed grating whose thick side faces order -1.
+drawing step(int k) { return {1.0, 1.5, {{px(1), px(1 + k), -1.0, 2.0}}, 0.3}; }
+// A disc of index 2 across 0.41 of dy = dz = 0.8 um, centre offset (c1, c2)
+// in samples.
+drawing disc(int c1, int c2) {
+    const double r = 0.5 * 0.41 / 0.8, y = 0.5 + c1 / double(desc_m), z = 0.5 + c2 / double(desc_m);
+    drawing w{1.0, 2.0, {{y - r, y + r, z - r, z + r}}, 0.2};
+    w.power = 2.0;
+    return w;
+}
+
+description as(std::vector<drawing> layers, std::vector<kind> kinds, bool li_off = false,
+               double w = 0.0) {
+    return {std::move(layers), std::move(kinds), li_off, w};
+}
+
+const std::vector<drawing> staircase = {step(192), step(128), step(64)};
+const std::vector<kind> stair_patches(3, kind::patches), stair_pixels(3, kind::pixels);
+
+// Largest differences: the table's last digit (ES16.8) for one structure in
+// two positions or mirrored; the sampling error of a 256 by 256 grid for one
+// layer, and for two layers of which one is sampled a quarter sample off.
+constexpr double exact = 2e-9, sampled = 1e-4, sampled_pair = 3e-4;
+
+const agreement_case agreement_cases[] = {
+    {"L_patches_pixels", 0.8, 0.7, 0.6, 8.0, 20.0, 2, 0.0,
+     as({l_shape()}, {kind::patches}), as({l_shape()}, {kind::pixels}), false, sampled, false},
+    {"L_pixels_raster10", 0.8, 0.7, 0.6, 8.0, 20.0, 2, 0.0,
+     as({l_shape()}, {kind::pixels}), as({l_shape()}, {kind::raster10}), false, sampled, false},
+    {"L_patches_pixels_li_off", 0.8, 0.7, 0.6, 8.0, 20.0, 2, 0.0,
+     as({l_shape()}, {kind::patches}, true, 0.5), as({l_shape()}, {kind::pixels}, true, 0.5),
+     false, sampled, false},
+    {"L_mirror", 0.8, 0.7, 0.6, 0.0, 0.0, 2, 0.0,
+     as({l_shape()}, {kind::patches}), as({mirrored(l_shape())}, {kind::patches}), true, exact, false},
+    {"stair_li_on_off", 2.0, 0.3, 0.6, 0.0, 0.0, 3, 0.0,
+     as(staircase, stair_patches), as(staircase, stair_patches, true, 0.0), false, sampled, true},
+    {"stair_pixels_li_on_off", 2.0, 0.3, 0.6, 0.0, 0.0, 3, 0.0,
+     as(staircase, stair_pixels), as(staircase, stair_pixels, true, 0.0), false, sampled, true},
+    {"stair_patches_raster9", 2.0, 0.3, 0.6, 0.0, 0.0, 3, 0.0,
+     as(staircase, stair_patches), as(staircase, std::vector<kind>(3, kind::raster9)), false, sampled, true},
+    {"stair_pixels_raster10", 2.0, 0.3, 0.6, 0.0, 0.0, 3, 0.0,
+     as(staircase, stair_pixels), as(staircase, std::vector<kind>(3, kind::raster10)), false, sampled, true},
+    {"pair_square", 0.8, 0.7, 0.6, 8.0, 20.0, 2, 0.0,
+     as({l_shape(), square()}, {kind::patches, kind::pixels}),
+     as({l_shape(), square()}, {kind::pixels, kind::pixels}), false, sampled_pair, false},
+    {"pair_ellipse", 0.8, 0.7, 0.6, 8.0, 20.0, 3, 1.0,
+     as({l_shape(), square()}, {kind::patches, kind::pixels}),
+     as({l_shape(), square()}, {kind::pixels, kind::pixels}), false, sampled_pair, false},
+    {"pair_diamond", 0.8, 0.7, 0.6, 8.0, 20.0, 3, 2.0,
+     as({l_shape(), square()}, {kind::patches, kind::pixels}),
+     as({l_shape(), square()}, {kind::pixels, kind::pixels}), false, sampled_pair, false},
+    {"raster9_over_patches", 0.8, 0.7, 0.6, 8.0, 20.0, 2, 0.0,
+     as({l_shape(), square()}, {kind::patches, kind::patches}),
+     as({l_shape(), square()}, {kind::patches, kind::raster9}), false, sampled_pair, false},
+    {"raster10_over_patches", 0.8, 0.7, 0.6, 8.0, 20.0, 2, 0.0,
+     as({l_shape(), square()}, {kind::patches, kind::raster9}),
+     as({l_shape(), square()}, {kind::patches, kind::raster10}), false, sampled, false},
+    {"disc_moved_raster9", 0.8, 0.8, 0.6, 8.0, 20.0, 2, 0.0,
+     as({disc(0, 0)}, {kind::raster9}), as({disc(96, 64)}, {kind::raster9}), false, exact, false},
+    {"disc_moved_raster10", 0.8, 0.8, 0.6, 8.0, 20.0, 2, 0.0,
+     as({disc(0, 0)}, {kind::raster10}), as({disc(96, 64)}, {kind::raster10}), false, exact, false},
+};
+
+class descriptions : public ::testing::TestWithParam<agreement_case> {};
+
+TEST_P(descriptions, give_one_answer) {
+    const agreement_case& c = GetParam();
+    table_run a, b;
+    run_description(a, c, c.a);
+    run_description(b, c, c.b);
+    ASSERT_EQ(a.table.size(), b.table.size());
+    double worst = 0.0;
+    for (const order_eff& e : a.table) {
+        const order_eff f = find_order(b.table, c.mirror ? -e.i1 : e.i1, e.i2);
+        for (int k = 0; k < 4; ++k)
+            worst = std::fmax(worst, std::fmax(std::fabs(e.r[k] - f.r[k]), std::fabs(e.t[k] - f.t[k])));
+    }
+    EXPECT_LE(worst, c.tol);
+    if (!c.blazed) return;
+    for (const table_run* t : {&a, &b}) {
+        const order_eff m = find_order(t->table, -1, 0), p = find_order(t->table, 1, 0);
+        EXPECT_GT(m.t[0] + m.t[1], 0.5);
+        EXPECT_GT(m.t[2] + m.t[3], 0.5);
+        EXPECT_LT(p.t[0] + p.t[1], 0.1);
+        EXPECT_LT(p.t[2] + p.t[3], 0.1);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(run, descriptions, ::testing::ValuesIn(agreement_cases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace rcwa::test
