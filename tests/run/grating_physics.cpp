@@ -105,12 +105,7 @@ TEST_P(uniform_grating, is_the_thin_film) {
     const cplx n_film(2.0, 0.05);
     const double d = 0.13;
     const std::vector<film> below = {{1.46, 0.2}};  // a film between grating and substrate
-    param_input p;
-    p.iomin = -1;
-    p.iomax = 1;
-    p.theta = 35.0;
-    p.phi = 25.0;
-    p.lambda = 0.6;
+    const param_input p = incidence(0.6, 35.0, 25.0, 1);
     stack_input s;
     s.dy = c.dy;
     s.dz = c.dz;
@@ -163,15 +158,7 @@ constexpr int lam_kexp = 7;
 constexpr int lam_ridge = 73;
 constexpr double lam_dy = 0.8, lam_dz = 0.3, lam_d = 0.25;
 
-param_input lamellar_param(double theta, double phi) {
-    param_input p;
-    p.iomin = -3;
-    p.iomax = 3;
-    p.theta = theta;
-    p.phi = phi;
-    p.lambda = 0.6;
-    return p;
-}
+param_input lamellar_param(double theta, double phi) { return incidence(0.6, theta, phi, 3); }
 
 stack_input lamellar_stack(const std::string& entry) {
     stack_input s;
@@ -249,12 +236,7 @@ TEST(energy, lossless_gratings_conserve_energy) {
 }
 
 TEST(energy, crossed_gratings_conserve_energy) {
-    param_input p;
-    p.iomin = -2;
-    p.iomax = 2;
-    p.theta = 30.0;
-    p.phi = 20.0;
-    p.lambda = 0.55;
+    const param_input p = incidence(0.55, 30.0, 20.0, 2);
     const double dy = 0.7, dz = 0.6;
     std::vector<std::string> entries = {
         // discs of high index in glass, oblique lattice
@@ -464,11 +446,16 @@ struct description {
     double mix_weight = 0.0;
 };
 
-struct agreement_case {
-    const char* name;
+// The cell, the light and the order set of a case.
+struct setting {
     double dy, dz, lambda, theta, phi;
     int iomax;
     double trunc_shape;
+};
+
+struct agreement_case {
+    const char* name;
+    setting g;
     description a, b;
     bool mirror;   // b is a's mirror image along dy: order (i1, i2) of a is (-i1, i2) of b
     double tol;    // largest difference of any efficiency of any order
@@ -476,26 +463,21 @@ struct agreement_case {
 };
 
 void run_description(table_run& t, const agreement_case& c, const description& dsc) {
-    param_input p;
-    p.iomin = -c.iomax;
-    p.iomax = c.iomax;
-    p.theta = c.theta;
-    p.phi = c.phi;
-    p.lambda = c.lambda;
-    p.trunc_shape = c.trunc_shape;
+    const setting& g = c.g;
+    const param_input p = incidence(g.lambda, g.theta, g.phi, g.iomax, g.trunc_shape);
     stack_input s;
-    s.dy = c.dy;
-    s.dz = c.dz;
+    s.dy = g.dy;
+    s.dz = g.dz;
     s.n_sub = 1.5;
     s.nlayer = static_cast<int>(dsc.layers.size());
     std::vector<std::pair<std::string, std::string>> files;
     for (std::size_t k = 0; k < dsc.layers.size(); ++k) {
         const drawing& w = dsc.layers[k];
         switch (dsc.kinds[k]) {
-            case kind::patches: s.entries += as_patches(w, c.dy, c.dz); break;
+            case kind::patches: s.entries += as_patches(w, g.dy, g.dz); break;
             case kind::pixels: s.entries += as_pixels(w, "map" + std::to_string(k) + ".txt", files); break;
-            case kind::raster9: s.entries += as_raster(w, false, c.dy, c.dz); break;
-            case kind::raster10: s.entries += as_raster(w, true, c.dy, c.dz); break;
+            case kind::raster9: s.entries += as_raster(w, false, g.dy, g.dz); break;
+            case kind::raster10: s.entries += as_raster(w, true, g.dy, g.dz); break;
         }
     }
     if (dsc.li_off) set_li_off(s, dsc.mix_weight, false);
@@ -536,42 +518,45 @@ const std::vector<kind> stair_patches(3, kind::patches), stair_pixels(3, kind::p
 // layer, and for two layers of which one is sampled a quarter sample off.
 constexpr double exact = 2e-9, sampled = 1e-4, sampled_pair = 3e-4;
 
+const setting l_cell = {0.8, 0.7, 0.6, 8.0, 20.0, 2, 0.0}, l_cell_normal = {0.8, 0.7, 0.6, 0.0, 0.0, 2, 0.0},
+              stair_cell = {2.0, 0.3, 0.6, 0.0, 0.0, 3, 0.0}, disc_cell = {0.8, 0.8, 0.6, 8.0, 20.0, 2, 0.0};
+
 const agreement_case agreement_cases[] = {
-    {"L_patches_pixels", 0.8, 0.7, 0.6, 8.0, 20.0, 2, 0.0,
+    {"L_patches_pixels", l_cell,
      as({l_shape()}, {kind::patches}), as({l_shape()}, {kind::pixels}), false, sampled, false},
-    {"L_pixels_raster10", 0.8, 0.7, 0.6, 8.0, 20.0, 2, 0.0,
+    {"L_pixels_raster10", l_cell,
      as({l_shape()}, {kind::pixels}), as({l_shape()}, {kind::raster10}), false, sampled, false},
-    {"L_patches_pixels_li_off", 0.8, 0.7, 0.6, 8.0, 20.0, 2, 0.0,
+    {"L_patches_pixels_li_off", l_cell,
      as({l_shape()}, {kind::patches}, true, 0.5), as({l_shape()}, {kind::pixels}, true, 0.5),
      false, sampled, false},
-    {"L_mirror", 0.8, 0.7, 0.6, 0.0, 0.0, 2, 0.0,
+    {"L_mirror", l_cell_normal,
      as({l_shape()}, {kind::patches}), as({mirrored(l_shape())}, {kind::patches}), true, exact, false},
-    {"stair_li_on_off", 2.0, 0.3, 0.6, 0.0, 0.0, 3, 0.0,
+    {"stair_li_on_off", stair_cell,
      as(staircase, stair_patches), as(staircase, stair_patches, true, 0.0), false, sampled, true},
-    {"stair_pixels_li_on_off", 2.0, 0.3, 0.6, 0.0, 0.0, 3, 0.0,
+    {"stair_pixels_li_on_off", stair_cell,
      as(staircase, stair_pixels), as(staircase, stair_pixels, true, 0.0), false, sampled, true},
-    {"stair_patches_raster9", 2.0, 0.3, 0.6, 0.0, 0.0, 3, 0.0,
+    {"stair_patches_raster9", stair_cell,
      as(staircase, stair_patches), as(staircase, std::vector<kind>(3, kind::raster9)), false, sampled, true},
-    {"stair_pixels_raster10", 2.0, 0.3, 0.6, 0.0, 0.0, 3, 0.0,
+    {"stair_pixels_raster10", stair_cell,
      as(staircase, stair_pixels), as(staircase, std::vector<kind>(3, kind::raster10)), false, sampled, true},
-    {"pair_square", 0.8, 0.7, 0.6, 8.0, 20.0, 2, 0.0,
+    {"pair_square", l_cell,
      as({l_shape(), square()}, {kind::patches, kind::pixels}),
      as({l_shape(), square()}, {kind::pixels, kind::pixels}), false, sampled_pair, false},
-    {"pair_ellipse", 0.8, 0.7, 0.6, 8.0, 20.0, 3, 1.0,
+    {"pair_ellipse", {0.8, 0.7, 0.6, 8.0, 20.0, 3, 1.0},
      as({l_shape(), square()}, {kind::patches, kind::pixels}),
      as({l_shape(), square()}, {kind::pixels, kind::pixels}), false, sampled_pair, false},
-    {"pair_diamond", 0.8, 0.7, 0.6, 8.0, 20.0, 3, 2.0,
+    {"pair_diamond", {0.8, 0.7, 0.6, 8.0, 20.0, 3, 2.0},
      as({l_shape(), square()}, {kind::patches, kind::pixels}),
      as({l_shape(), square()}, {kind::pixels, kind::pixels}), false, sampled_pair, false},
-    {"raster9_over_patches", 0.8, 0.7, 0.6, 8.0, 20.0, 2, 0.0,
+    {"raster9_over_patches", l_cell,
      as({l_shape(), square()}, {kind::patches, kind::patches}),
      as({l_shape(), square()}, {kind::patches, kind::raster9}), false, sampled_pair, false},
-    {"raster10_over_patches", 0.8, 0.7, 0.6, 8.0, 20.0, 2, 0.0,
+    {"raster10_over_patches", l_cell,
      as({l_shape(), square()}, {kind::patches, kind::raster9}),
      as({l_shape(), square()}, {kind::patches, kind::raster10}), false, sampled, false},
-    {"disc_moved_raster9", 0.8, 0.8, 0.6, 8.0, 20.0, 2, 0.0,
+    {"disc_moved_raster9", disc_cell,
      as({disc(0, 0)}, {kind::raster9}), as({disc(96, 64)}, {kind::raster9}), false, exact, false},
-    {"disc_moved_raster10", 0.8, 0.8, 0.6, 8.0, 20.0, 2, 0.0,
+    {"disc_moved_raster10", disc_cell,
      as({disc(0, 0)}, {kind::raster10}), as({disc(96, 64)}, {kind::raster10}), false, exact, false},
 };
 

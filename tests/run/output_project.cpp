@@ -97,12 +97,7 @@ struct setup {
 };
 
 void write_case(const work_dir& d, const setup& c) {
-    param_input p;
-    p.iomin = -c.iomax;
-    p.iomax = c.iomax;
-    p.theta = c.theta;
-    p.phi = c.phi;
-    p.lambda = c.lambda;
+    const param_input p = incidence(c.lambda, c.theta, c.phi, c.iomax);
     stack_input s;
     s.dy = c.dy;
     s.dz = c.dz;

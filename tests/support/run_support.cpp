@@ -170,6 +170,17 @@ std::string logical(bool b) { return b ? "T" : "F"; }
 
 }  // namespace
 
+param_input incidence(double lambda, double theta, double phi, int iomax, double trunc_shape) {
+    param_input p;
+    p.iomin = -iomax;
+    p.iomax = iomax;
+    p.theta = theta;
+    p.phi = phi;
+    p.lambda = lambda;
+    p.trunc_shape = trunc_shape;
+    return p;
+}
+
 std::string param_text(const param_input& p) {
     std::ostringstream s;
     s << p.iomin << "   iomin\n"

@@ -54,6 +54,9 @@ struct param_input {
     double trunc_shape = 0.0;
 };
 std::string param_text(const param_input& p);
+// The parameter file of one wavelength, incidence and symmetric order limit.
+param_input incidence(double lambda, double theta, double phi, int iomax,
+                      double trunc_shape = 0.0);
 
 // The output-control file.
 struct outctl_input {
