@@ -195,8 +195,7 @@ void patch_edge_min(int ieps, const rect_table& rect, int q, const edge_flags& f
 void patch_fourier_stripes(int iomax, int norder, int ieps, const array1<cplx>& eps,
                            const rect_table& rect, const array1<int>& ord_i1,
                            const array1<int>& ord_i2, full_mat& out, bool& err_flag) {
-    sweep(2, rule::laurent, iomax, norder, ieps, eps, rect, ord_i1, ord_i2,
-          out, err_flag);
+    sweep(2, rule::laurent, iomax, norder, ieps, eps, rect, ord_i1, ord_i2, out, err_flag);
 }
 
 void patch_li(bool dir_flag, int iomax, int norder, int ieps, const array1<cplx>& eps,

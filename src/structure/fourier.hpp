@@ -69,7 +69,6 @@ void eigen_matrix_mix(int nmax1d, int norder, const array1<int>& ord_i1,
 // Fourier kernel of every grating layer.
 cplx edge_integral(double kappa, double lo, double hi);
 
-
 // eps(1..ieps): eps_pat or inv_eps. Prints the overlap and area warnings.
 void patch_fourier(int iomax, int norder, int ieps, const array1<cplx>& eps,
                    const rect_table& rect, const array1<int>& ord_i1, const array1<int>& ord_i2,
