@@ -1,5 +1,6 @@
 // Bessel function of the first kind of integer order and complex argument,
-// by its power series or from a table.
+// by its power series or from a table. No step of a run calls these; they
+// stay built and tested.
 #pragma once
 
 #include "linalg/dense.hpp"

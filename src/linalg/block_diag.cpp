@@ -91,8 +91,10 @@ void bd_add(int norder, const bd_mat& a, const bd_mat& b, bd_mat& z) {
 }
 
 void bd_inv(int norder, bd_mat& a, int& status) {
-    // The floor is 1e-10 as a single-precision constant, as the block inverse
-    // has always used it: 1.000000013351432e-10.
+    // A determinant with both parts at most 1e-10 in magnitude becomes the
+    // floor, 1e-10 rounded to single precision (1.000000013351432e-10): a
+    // singular block then gives large finite entries instead of infinities, and
+    // those entries scale with the floor's exact value.
     const double det_floor = static_cast<double>(1e-10f);
     for (int i = 1; i <= norder; ++i) {
         const block x = get(a, i);

@@ -83,7 +83,9 @@ double phase_deg(cplx z) {
 }
 
 double c_modulus(cplx z) {
-    // Plain sum of squares, no scaling, as the results have always been formed.
+    // sqrt(re^2 + im^2) as written, without the scaling of std::abs (hypot):
+    // the two can differ in the last bit, and every modulus a run writes comes
+    // from this one formula. Amplitudes are far from overflow.
     return std::sqrt(z.real() * z.real() + z.imag() * z.imag());
 }
 
@@ -143,8 +145,9 @@ void vec_copy(int n, cplx* dst, const cplx* src) {
 }
 
 float mat_norm(int n, const full_mat& a) {
-    // Single precision on purpose: the running sum and the root have always
-    // been single, and callers compare against those values.
+    // A size measure, not an accurate norm: each term is added in double and
+    // the running sum rounded back to float, and the root is single too, so
+    // small terms after a large one are lost.
     float sum = 0.0f;
     for (int i = 1; i <= n; ++i) {
         for (int j = 1; j <= n; ++j) {

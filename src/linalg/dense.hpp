@@ -1,6 +1,7 @@
 // Dense complex matrices and the small routines the rest of the system builds
-// on. Matrices are column-major and indexed from 1, so formulas read like the
-// documentation; data() hands the storage to BLAS, LAPACK and ScaLAPACK.
+// on. Matrices are column-major and indexed from 1, as the order lists are, so
+// a(i, j) in the code is entry (i, j) of the formula it computes; data() hands
+// the storage to BLAS, LAPACK and ScaLAPACK.
 #pragma once
 
 #include <complex>

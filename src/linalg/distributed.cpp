@@ -52,15 +52,17 @@ void single_solve(int n, full_mat& a, std::vector<cplx>& rhs) {
 }  // namespace
 
 void grid_shape(int nprocs, int& nprow, int& npcol) {
-    // The grid shape is taken in single precision on purpose: it decides which
-    // processes hold data, so it must match the documented rule exactly.
+    // nprow = int(sqrt(nprocs)), npcol = nprocs / nprow. The root is taken in
+    // single precision, like the block size's; below 16785407 processes it
+    // truncates as the exact root does.
     nprow = static_cast<int>(std::sqrt(static_cast<float>(nprocs)));
     if (nprow < 1) nprow = 1;
     npcol = nprocs / nprow;
 }
 
 int block_size(int n) {
-    // Single precision on purpose, as the block-size rule is stated.
+    // The root in single precision: below order 225, where the cap of 16 is
+    // not reached, it truncates as the exact root does.
     const int nb = static_cast<int>(std::sqrt(static_cast<float>(n))) + 1;
     return std::min(16, nb);
 }

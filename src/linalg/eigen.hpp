@@ -3,6 +3,7 @@
 // inverse iteration, serial LAPACK solvers, and the routines that reorder
 // eigenpair lists. Eigenvalue lists are array1<cplx> (1-based, like every
 // run array); column k of an eigenvector matrix belongs to eigenvalue k.
+// A run calls gam_rule_a and eigen_dist only; the rest stay built and tested.
 #pragma once
 
 #include "linalg/dense.hpp"

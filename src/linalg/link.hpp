@@ -10,10 +10,6 @@ namespace rcwa::linalg {
 // ---- full form (n = 2N) ----
 void rti_link(const full_mat& a, const full_mat& b, full_mat& r, full_mat& t, int n);
 void rt_link(const full_mat& a, const full_mat& b, full_mat& r, full_mat& t, int n);
-void rti_link_gen(const full_mat& a, const full_mat& b, const full_mat& c, const full_mat& d,
-                  full_mat& r, full_mat& t, int n);
-void rt_link_gen(const full_mat& a, const full_mat& b, const full_mat& c, const full_mat& d,
-                 full_mat& r, full_mat& t, int n);
 
 // ---- block-diagonal form (N orders; r and t are 2N by 2N) ----
 void bd_mul_full(int norder, const bd_mat& a, const full_mat& f, bd_mat& z);
@@ -28,6 +24,10 @@ void rt_link_bd(const bd_mat& a, const bd_mat& b, const bd_mat& c, const bd_mat&
                 full_mat& t, int norder);
 
 // ---- variants that no step of a run calls ----
+void rti_link_gen(const full_mat& a, const full_mat& b, const full_mat& c, const full_mat& d,
+                  full_mat& r, full_mat& t, int n);
+void rt_link_gen(const full_mat& a, const full_mat& b, const full_mat& c, const full_mat& d,
+                 full_mat& r, full_mat& t, int n);
 void rt_link_diag(bool flag, const std::vector<cplx>& s, cplx z, full_mat& r, full_mat& t, int n);
 void rti_link_diag(bool flag, const std::vector<cplx>& s, cplx z, full_mat& r, full_mat& t, int n);
 void cayley_link(int ignored, bool flag, const std::vector<cplx>& s, cplx z, std::vector<cplx>& v,

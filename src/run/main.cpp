@@ -27,8 +27,10 @@ namespace rcwa::run {
 
 namespace {
 
-// The run's arrays for the N of the run, once the order set is known.
-void allocate_run_arrays(run_state& rs) {
+// The run's arrays for the N of the run, once the order set is known. More
+// entries than a vector can hold (length_error) is a shortage of memory here
+// too: (2N)^2 passes that bound once iomax nears ten thousand.
+void allocate_run_arrays(run_state& rs) try {
     const int n = rs.norder;
     const int n2 = 2 * n;
     // The 2N by 2N matrices first: when the orders are too many for the
@@ -50,6 +52,8 @@ void allocate_run_arrays(run_state& rs) {
     rs.y_bd.resize(n);
     rs.prop_t.resize(n);
     rs.prop_r.resize(n);
+} catch (const std::length_error&) {
+    throw std::bad_alloc();
 }
 
 void free_run_arrays(run_state& rs) { rs = run_state{}; }
@@ -202,8 +206,8 @@ int rcwa2d_main(const std::vector<std::string>& args) {
             status = stop.status;
         } catch (const std::bad_alloc&) {
             memory_stop();
-        } catch (const std::length_error&) {
-            memory_stop();
+        } catch (...) {
+            internal_stop();
         }
     }
     free_run_arrays(rs);

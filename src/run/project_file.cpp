@@ -14,8 +14,9 @@ namespace rcwa::run {
 
 namespace {
 
-// The exit angles have always been computed in single precision; users
-// compare them with earlier files, so the float steps are kept on purpose.
+// The exit angles are computed in single precision (about 7 significant
+// digits); the free-format lines print 17, so the float steps show in the
+// file's bytes and must stay float.
 double asin_deg(double q) {
     const float a = std::asin(static_cast<float>(q)) * 180.0f;
     return static_cast<double>(a) / 3.141592653589793;

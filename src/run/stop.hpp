@@ -2,6 +2,7 @@
 // throws run_stop; rcwa2d_main prints its lines and ends with its status.
 #pragma once
 
+#include <exception>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -17,9 +18,9 @@ struct run_stop : std::runtime_error {
     // whose lock and console pauses each process meets on its own): it must
     // end the whole job, or a process could wait for ever in a collective
     // call that the stopped ones never reach.
-    run_stop(int status, std::vector<std::string> lines, bool ends_job = false)
-        : std::runtime_error(lines.empty() ? std::string() : lines.back()),
-          status(status), lines(std::move(lines)), ends_job(ends_job) {}
+    run_stop(int stop_status, std::vector<std::string> stop_lines, bool stop_ends_job = false)
+        : std::runtime_error(stop_lines.empty() ? std::string() : stop_lines.back()),
+          status(stop_status), lines(std::move(stop_lines)), ends_job(stop_ends_job) {}
     int status;
     std::vector<std::string> lines;
     bool ends_job;
@@ -28,5 +29,14 @@ struct run_stop : std::runtime_error {
 // Stops with one message printed as a free-format line (the message as the
 // system words it, e.g. " read error: lfout").
 [[noreturn]] void stop_free(int status, const std::string& message, bool ends_job = false);
+
+// An exception that is neither a run_stop nor a shortage of memory is a
+// fault of the program, not of its input, and one process may meet it alone:
+// internal_stop, called in a handler, prints internal_error_line of the
+// exception in flight and ends the whole job with status 99.
+[[noreturn]] void internal_stop();
+
+// " internal error: " and what the exception says, or that its type is unknown.
+std::string internal_error_line(const std::exception_ptr& e);
 
 }  // namespace rcwa::run

@@ -14,8 +14,9 @@ namespace {
 using textio::format;
 using textio::value;
 
-// The layouts as users' scripts know them; the blanks around the index part
-// differ between writers and formats on purpose (kept as they always were).
+// The layouts as users' scripts parse them by column; the blanks around the
+// index part differ between writers and formats, and each is part of the file
+// format, so none may be evened out.
 // Rows: i_format -6..-1, then 1..6.
 constexpr std::array<const char*, 12> amp_layouts = {
     "(G12.4,2X,I3,2X,8(ES12.4,1X))", "(G12.4,2X,I3,2X,8(ES16.8,1X))",
@@ -84,8 +85,8 @@ const format* plain_layout(const std::vector<format>& table, int i_format) {
 }
 
 // Values below 1e-16 print as zero in the order records. The threshold is
-// the single-precision constant of the original records, so it is compared
-// as a float widened to double on purpose; a NaN passes unchanged.
+// 1e-16 rounded to single precision and widened (1.0000000168623835e-16), so a
+// value between the two prints as 0 as well; a NaN passes unchanged.
 double print_value(double v) {
     static const double threshold = static_cast<double>(1.0e-16f);
     return std::fabs(v) < threshold ? 0.0 : v;

@@ -17,6 +17,7 @@ void write_order_eff(platform::out_file& out, int i_format, double par_value, in
                      const double (&values)[4], bool& err_flag);
 void write_order_te_tm(platform::out_file& out, int i_format, double par_value, int i2, int i1,
                        const double (&values)[2], bool& err_flag);
+// No step of a run calls write_order_one; it stays built and tested.
 void write_order_one(platform::out_file& out, int i_format, double par_value, int i2, int i1,
                      double value, bool& err_flag);
 

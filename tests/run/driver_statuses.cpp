@@ -102,6 +102,9 @@ std::vector<stop_case> cases() {
         // Orders by the thousand: the run arrays cannot be had, and the run says so.
         {"iomax_beyond_memory", [](inputs& in) { in.p.iomin = -3000; in.p.iomax = 3000; }, 97,
          {ff(" not enough memory for the arrays of the run")}},
+        // The highest order count allowed: (2N)^2 entries are more than a vector can hold.
+        {"iomax_beyond_vector_size", [](inputs& in) { in.p.iomin = -15000; in.p.iomax = 15000; }, 97,
+         {ff(" not enough memory for the arrays of the run")}},
         {"parameter_file_empty", [](inputs& in) { in.par_raw = "\n"; }, 11,
          {ff(" read error or wrong values: iomin,iomax")}},
         {"theta_unreadable", [par](inputs& in) { in.par_raw = repl(par, "0   theta_i", "abc   theta_i"); },
