@@ -12,6 +12,7 @@
 #include "run/grating.hpp"
 #include "structure/fourier.hpp"
 #include "structure/modal.hpp"
+#include "structure/orders.hpp"
 
 namespace rcwa::run {
 
@@ -68,7 +69,15 @@ void grating_modal_step(run_state& rs, grating_eps& eps) {
 
         clear_tiny_entries(n2, rs.m_mat);
         linalg::eigen_dist(n2, 90, 0.0, rs.m_mat, eig_val, rs.gam, eig_vl, eig_vr, info);
-        for (int k = 1; k <= n2; ++k) rs.gam(k) = rs.gam(k) / rs.k0;
+        for (int k = 1; k <= n2; ++k) {
+            // An eigenvalue is kt^2 - k0^2 eps of its mode: a grazing mode
+            // takes the floor of a film's order, so that a uniform layer is
+            // the film it describes.
+            const cplx w = -eig_val(k);
+            const cplx floored = structure::grazing_floor(w);
+            if (floored != w) rs.gam(k) = linalg::gam_rule_a(-floored, 0.0);
+            rs.gam(k) = rs.gam(k) / rs.k0;
+        }
 
         linalg::matmult(n2, cplx(1.0, 0.0), rs.q_copy, eig_vr, rs.m_mat, info);
 

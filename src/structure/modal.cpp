@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "linalg/lapack.hpp"
+#include "structure/orders.hpp"
 
 namespace rcwa::structure {
 
@@ -153,8 +154,9 @@ void kn_uniform(int /*l*/, int norder, double grid_angle, const array1<int>& ord
         const order_k k = order_wave(i, ord_i1, ord_i2, ky_1d, kz_1d);
         // Real terms act on the real part only.
         const cplx w = (k.kz * k.kz + k.ky * k.ky) - c * (c * kk) - (k.kz + k.kz) * k.ky * s;
+        // At grazing exit the full-form link steps would meet a zero block.
         cplx g;
-        linalg::csqrt_sign(g, w, -1.0);
+        linalg::csqrt_sign(g, -grazing_floor(-w), -1.0);
         out(i, 1) = g;
         out(i, 4) = g;
     }

@@ -31,6 +31,11 @@ void order_tables(int n1, int n2, int norder, const row_ranges& row_range, doubl
                   array1<double>& kz_1d, array1<double>& kt2, array1<int>& ord_slot,
                   array1<int>& ord_of, array1<int>& ord_i1, array1<int>& ord_i2);
 
+// w = k0^2 eps - kt^2 of an order, kept away from an exact zero at grazing
+// exit (|Re w| and |Im w| below 1e-8 give 1e-8): a mode with no normal wave
+// vector would carry no field and make the link steps divide by zero.
+cplx grazing_floor(cplx w);
+
 // Fills kn(1..norder); kn may be longer (2N), the rest is left alone.
 void kn_orders(int norder, bool flip, cplx k0sq_eps, const array1<int>& ord_slot,
                const array1<double>& kt2, array1<cplx>& kn);
