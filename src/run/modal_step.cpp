@@ -10,6 +10,7 @@
 #include "linalg/timing.hpp"
 #include "platform/platform.hpp"
 #include "run/grating.hpp"
+#include "run/stop.hpp"
 #include "structure/fourier.hpp"
 #include "structure/modal.hpp"
 #include "structure/orders.hpp"
@@ -24,6 +25,19 @@ void clear_tiny_entries(int n, full_mat& m) {
         }
     }
 }
+
+namespace {
+
+bool all_finite(int n, const full_mat& m) {
+    for (int j = 1; j <= n; ++j)
+        for (int i = 1; i <= n; ++i)
+            if (!std::isfinite(m(i, j).real()) || !std::isfinite(m(i, j).imag())) return false;
+    return true;
+}
+
+[[noreturn]] void eigen_failed() { stop_free(61, " error during eigenroutine", true); }
+
+}  // namespace
 
 void grating_modal_step(run_state& rs, grating_eps& eps) {
     const int n = rs.norder;
@@ -68,7 +82,12 @@ void grating_modal_step(run_state& rs, grating_eps& eps) {
         full_mat eig_vl(n2);
 
         clear_tiny_entries(n2, rs.m_mat);
+        // Only process 0's matrix and status mean anything, so a failure ends
+        // the whole job. A matrix with NaN or infinite entries is not handed
+        // to the library at all: its iterations could run for minutes.
+        if (rs.my_proc == 0 && !all_finite(n2, rs.m_mat)) eigen_failed();
         linalg::eigen_dist(n2, 90, 0.0, rs.m_mat, eig_val, rs.gam, eig_vl, eig_vr, info);
+        if (rs.my_proc == 0 && info != 0) eigen_failed();
         for (int k = 1; k <= n2; ++k) {
             // An eigenvalue is kt^2 - k0^2 eps of its mode: a grazing mode
             // takes the floor of a film's order, so that a uniform layer is
