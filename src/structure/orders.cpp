@@ -35,6 +35,8 @@ cplx grazing_floor(cplx w) {
     return w;
 }
 
+cplx grazing_shift(cplx w, double c) { return (w + grazing_floor(-w)) / (c * c); }
+
 // The order (m, n) is kept when (|m - c1|/r1)^p + (|n - c2|/r2)^p <= 1 with
 // p = 3 - trunc_shape; trunc_shape 0 keeps the full square. The first and last
 // rows always keep their centre order and the centre row is always whole.

@@ -36,6 +36,10 @@ void order_tables(int n1, int n2, int norder, const row_ranges& row_range, doubl
 // vector would carry no field and make the link steps divide by zero.
 cplx grazing_floor(cplx w);
 
+// The change of k0^2 eps that takes an order with w = kt^2 - c^2 k0^2 eps
+// (c the cosine of the grid angle) to that floor: exactly 0 away from it.
+cplx grazing_shift(cplx w, double c);
+
 // Fills kn(1..norder); kn may be longer (2N), the rest is left alone.
 void kn_orders(int norder, bool flip, cplx k0sq_eps, const array1<int>& ord_slot,
                const array1<double>& kt2, array1<cplx>& kn);
