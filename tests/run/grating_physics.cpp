@@ -146,13 +146,8 @@ void expect_film(const film_case& c, const param_input& p, cplx n_film, cplx n_t
 }
 
 TEST_P(uniform_grating, is_the_thin_film) {
-    param_input p;
-    p.iomin = -1;
-    p.iomax = 1;
-    p.theta = 35.0;
-    p.phi = 25.0;
-    p.lambda = 0.6;
-    expect_film(GetParam(), p, cplx(2.0, 0.05), 1.38);
+    expect_film(GetParam(), {.iomin = -1, .iomax = 1, .theta = 35.0, .phi = 25.0, .lambda = 0.6},
+                cplx(2.0, 0.05), 1.38);
 }
 
 // At normal incidence and lambda = 2 dy the orders (+-1, 0) graze inside the
@@ -162,11 +157,7 @@ TEST_P(uniform_grating, is_the_thin_film_at_and_near_a_grazing_order) {
     const film_case& c = GetParam();
     for (double shift : {0.0, 1e-9, -1e-7}) {
         SCOPED_TRACE(shift);
-        param_input p;
-        p.iomin = -1;
-        p.iomax = 1;
-        p.lambda = 2.0 * c.dy * (1.0 + shift);
-        expect_film(c, p, 2.0, 2.0);
+        expect_film(c, {.iomin = -1, .iomax = 1, .lambda = 2.0 * c.dy * (1.0 + shift)}, 2.0, 2.0);
     }
 }
 
