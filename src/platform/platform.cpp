@@ -81,18 +81,21 @@ int flock_retry(int fd, int op) {
 
 in_file::~in_file() { close(); }
 
-in_file::in_file(in_file&& other) noexcept : fp_(std::exchange(other.fp_, nullptr)) {}
+in_file::in_file(in_file&& other) noexcept
+    : fp_(std::exchange(other.fp_, nullptr)), overlong_(std::exchange(other.overlong_, false)) {}
 
 in_file& in_file::operator=(in_file&& other) noexcept {
     if (this != &other) {
         close();
         fp_ = std::exchange(other.fp_, nullptr);
+        overlong_ = std::exchange(other.overlong_, false);
     }
     return *this;
 }
 
 bool in_file::open(std::string_view name, bool deny_writers) {
     close();
+    overlong_ = false;
     const std::string path = map_path(name);
     if (path.empty()) return false;
     int fd;
@@ -120,9 +123,17 @@ bool in_file::open(std::string_view name, bool deny_writers) {
 
 bool in_file::get_line(std::string& line) {
     line.clear();
-    if (fp_ == nullptr) return false;
+    if (fp_ == nullptr || overlong_) return false;
     bool got_any = false;
     for (;;) {
+        // No input record is anywhere near this long: the file is not a text
+        // input (a special file such as /dev/zero never ends its line), and
+        // it ends here.
+        if (line.size() >= max_line_length) {
+            overlong_ = true;
+            line.clear();
+            return false;
+        }
         int c = std::getc(fp_);
         if (c == EOF) {
             if (std::ferror(fp_) && errno == EINTR) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -53,12 +54,15 @@ public:
     bool open(std::string_view name, bool deny_writers);
     bool is_open() const { return fp_ != nullptr; }
     // Next line without its line end (a trailing carriage return of a DOS line
-    // end is dropped too). False at the end of the file.
+    // end is dropped too). False at the end of the file, and from a line of
+    // max_line_length characters on: the file counts as ending there.
     bool get_line(std::string& line);
+    static constexpr std::size_t max_line_length = 1 << 20;
     void close();
 
 private:
     std::FILE* fp_ = nullptr;
+    bool overlong_ = false;
 };
 
 // A text file opened for appending (created when missing), under an exclusive

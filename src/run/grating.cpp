@@ -4,6 +4,8 @@
 // Fourier matrices for the modal step.
 #include "run/grating.hpp"
 
+#include <array>
+#include <climits>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -22,7 +24,12 @@ namespace rcwa::run {
 
 namespace {
 
+using textio::read_finite;
 using textio::read_record;
+
+// Four bounds per patch (and two edges per patch in the sweep) must stay
+// indexable by an int.
+constexpr int max_ieps = INT_MAX / 4;
 
 // Grid sides beyond 2^15 would overflow M*M in an int (and memory long before).
 constexpr int max_kexp = 15;
@@ -41,7 +48,7 @@ void allocate_eps(int n, grating_eps& eps) {
 }
 
 void read_thickness(run_state& rs, textio::line_source& src, int status, const char* message) {
-    if (!read_record(src, {&rs.thickness})) stop_free(status, message);
+    if (!read_finite(src, {&rs.thickness})) stop_free(status, message);
     if (rs.mat_src == 1) rs.thickness = rs.thickness * rs.fak_thick;
 }
 
@@ -68,11 +75,14 @@ void patch_entry(run_state& rs, run_streams& st, grating_eps& eps) {
 
     int ieps = 0;
     if (!read_record(src, {&ieps})) stop_free(40, " read error: ieps (stack/RCWA)");
-    // A negative count cannot describe a layer (its matrices would be all zero).
-    if (ieps < 0) stop_free(40, " read error: ieps (stack/RCWA)");
+    // No patch, or a negative count, leaves the layer's matrices all zero;
+    // beyond max_ieps the patch tables could not be indexed.
+    if (ieps < 1 || ieps > max_ieps) stop_free(40, " read error: ieps (stack/RCWA)");
 
-    array1<cplx> eps_pat(ieps);
-    structure::rect_table rect(ieps);
+    // Grown patch by patch: a count beyond the file ends at its read error,
+    // not at an allocation for patches that never come.
+    std::vector<cplx> n_read;
+    std::vector<std::array<double, 4>> bounds;
     double c1 = 0.0, c2 = 0.0, c3 = 0.0, c4 = 0.0;
     for (int p = 1; p <= ieps; ++p) {
         cplx n_pat;
@@ -80,20 +90,21 @@ void patch_entry(run_state& rs, run_streams& st, grating_eps& eps) {
                            rs.neg_k_flag);
         if (rs.err_flag) stop_free(41, " read error patch: eps");
         if (rs.neg_k_flag) stop_free(27, " Error layer: Imag(n) < 0 ");
-        eps_pat(p) = n_pat;
-        if (!read_record(src, {&c1, &c2, &c3, &c4})) stop_free(42, " read error: patch");
+        n_read.push_back(n_pat);
+        if (!read_finite(src, {&c1, &c2, &c3, &c4})) stop_free(42, " read error: patch");
         if (rs.mat_src == 1) {
             // A sequence file gives fractions of the periods already.
-            rect(1, p) = c3;
-            rect(2, p) = c2;
-            rect(3, p) = c1;
-            rect(4, p) = c4;
+            bounds.push_back({c3, c2, c1, c4});
         } else {
-            rect(1, p) = c3 / rs.dz;
-            rect(2, p) = c2 / rs.dy;
-            rect(3, p) = c1 / rs.dz;
-            rect(4, p) = c4 / rs.dy;
+            bounds.push_back({c3 / rs.dz, c2 / rs.dy, c1 / rs.dz, c4 / rs.dy});
         }
+    }
+    array1<cplx> eps_pat(ieps);
+    structure::rect_table rect(ieps);
+    for (int p = 1; p <= ieps; ++p) {
+        const std::size_t at = static_cast<std::size_t>(p - 1);
+        eps_pat(p) = n_read[at];
+        for (int k = 1; k <= 4; ++k) rect(k, p) = bounds[at][static_cast<std::size_t>(k - 1)];
     }
     for (int p = 1; p <= ieps; ++p) {
         eps_pat(p) = eps_pat(p) * eps_pat(p);
@@ -243,10 +254,10 @@ void raster_entry(run_state& rs, run_streams& st, int layer_type, grating_eps& e
     double c1 = 0.0, c2 = 0.0, c3 = 0.0, c4 = 0.0;
     const int nshape = two_shapes ? 2 : 1;
     for (int k = 1; k <= nshape; ++k) {
-        if (!read_record(src, {&shape_power(k)})) stop_free(42, shape_msg);
-        if (!read_record(src, {&c1, &c2, &c3, &c4})) stop_free(42, shape_msg);
+        if (!read_finite(src, {&shape_power(k)})) stop_free(42, shape_msg);
+        if (!read_finite(src, {&c1, &c2, &c3, &c4})) stop_free(42, shape_msg);
         if (!two_shapes) check_indices();
-        if (!read_record(src, {&shape_angle(k)})) stop_free(28, grid_msg);
+        if (!read_finite(src, {&shape_angle(k)})) stop_free(28, grid_msg);
         // Lengths in micrometres in either file.
         array1<double>& size = k == 1 ? size1 : size2;
         array1<double>& centre = k == 1 ? centre1 : centre2;

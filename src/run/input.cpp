@@ -13,6 +13,7 @@ namespace rcwa::run {
 
 namespace {
 
+using textio::read_finite;
 using textio::read_record;
 using textio::text;
 
@@ -52,7 +53,9 @@ void read_command_line(const std::vector<std::string>& args, run_state& rs,
         }
         textio::string_source src(arg_buffer);
         if (k == 1) {
+            // Whatever it replaces, it heads every result record.
             read_record(src, {&rs.par_value});
+            if (!std::isfinite(rs.par_value)) stop_free(10, " wrong value: par_value (argument 1)");
         } else if (k == 2) {
             read_record(src, {&rs.par_kind});
         } else {
@@ -121,13 +124,13 @@ void read_order_limits(run_state& rs, run_streams& st) {
     if (!read_record(st.par, {&rs.iomin})) stop_free(11, msg);
     if (!read_record(st.par, {&rs.iomax})) stop_free(11, msg);
     // A negative iomax leaves no order set to build; it is a wrong value too.
-    if (rs.iomin + rs.iomax != 0 || rs.iomax < 0 || rs.iomax > max_iomax) stop_free(11, msg);
+    if (static_cast<long long>(rs.iomin) + rs.iomax != 0 || rs.iomax < 0 || rs.iomax > max_iomax) stop_free(11, msg);
 }
 
 void read_incidence(run_state& rs, run_streams& st) {
-    if (!read_record(st.par, {&rs.theta_i})) stop_free(12, " read error input: theta_i");
-    if (!read_record(st.par, {&rs.phi_i})) stop_free(13, " read error input: phi_i");
-    if (!read_record(st.par, {&rs.lambda})) stop_free(14, " read error input: lambda");
+    if (!read_finite(st.par, {&rs.theta_i})) stop_free(12, " read error input: theta_i");
+    if (!read_finite(st.par, {&rs.phi_i})) stop_free(13, " read error input: phi_i");
+    if (!read_finite(st.par, {&rs.lambda})) stop_free(14, " read error input: lambda");
 
     switch (rs.par_kind) {
         case 0: rs.lambda = rs.par_value; break;
@@ -143,12 +146,13 @@ void read_incidence(run_state& rs, run_streams& st) {
         case 4: rs.phi_i = rs.par_value; break;
         default: break;
     }
+    if (!(rs.lambda > 0.0)) stop_free(14, " read error input: lambda");
 
     static const char* const dummy_msg = " read error input: dummy(pol)";
     bool dummy = false;
     if (!read_record(st.par, {&dummy})) stop_free(15, dummy_msg);
     if (!read_record(st.par, {&dummy})) stop_free(15, dummy_msg);
-    if (!read_record(st.par, {&rs.trunc_shape})) stop_free(15, dummy_msg);
+    if (!read_finite(st.par, {&rs.trunc_shape})) stop_free(15, dummy_msg);
     // At or above 3 the exponent 3 - trunc_shape is not positive and the
     // truncation keeps not even the incident order; NaN likewise.
     if (!(rs.trunc_shape < 3.0)) stop_free(15, dummy_msg);
@@ -176,23 +180,26 @@ void read_stack_header(run_state& rs, run_streams& st) {
     if (!read_record(st.stack, {text(rs.stack_id, 10)})) stop_free(170, " read error stack ID ");
     if (rs.stack_id.compare(0, 8, "2D_Stack") != 0) stop_free(152, " Select 2D stack File ");
     rs.li_rules = rs.stack_id[9] != 'l';
-    if (!rs.li_rules && !read_record(st.stack, {&rs.mix_weight}))
+    if (!rs.li_rules && !read_finite(st.stack, {&rs.mix_weight}))
         stop_free(170, " read error stack ID ");
 }
 
 void read_periods(run_state& rs, run_streams& st) {
     static const char* const msg = " read error gitter: dy, dz";
-    if (!read_record(st.stack, {&rs.dy})) stop_free(20, msg);
-    if (!read_record(st.stack, {&rs.dz})) stop_free(20, msg);
+    if (!read_finite(st.stack, {&rs.dy})) stop_free(20, msg);
+    if (!read_finite(st.stack, {&rs.dz})) stop_free(20, msg);
+    if (!(rs.dy > 0.0 && rs.dz > 0.0)) stop_free(20, msg);
     rs.grid_angle = 0.0;
-    if (rs.stack_id[8] == '_' && !read_record(st.stack, {&rs.grid_angle})) stop_free(20, msg);
+    if (rs.stack_id[8] == '_' && !read_finite(st.stack, {&rs.grid_angle})) stop_free(20, msg);
     if (!read_record(st.stack, {&rs.nlayer})) stop_free(21, " read error gitter: nlayer");
 }
 
 void read_superstrate(run_state& rs, run_streams& st) {
     read_halfspace_material(rs, st, rs.n_sup, 17, " read error gitter: eps_sup", 16,
                             " Error Imag(n) sup/sub < 0 !");
-    if (!read_record(st.stack, {&rs.thick_sup})) stop_free(28, " read error gitter: thickness");
+    // Without a real part there is no incident wave to measure against.
+    if (rs.n_sup.real() == 0.0) stop_free(17, " read error gitter: eps_sup");
+    if (!read_finite(st.stack, {&rs.thick_sup})) stop_free(28, " read error gitter: thickness");
     rs.eps_sup = rs.n_sup * rs.n_sup;
     rs.k0sq_eps_sup = rs.k0sq * rs.eps_sup;
     const double s = std::sin(rs.theta_i);
@@ -205,7 +212,7 @@ void read_substrate(run_state& rs, run_streams& st) {
     read_halfspace_material(rs, st, rs.n_sub, 27, " read error layer: refraction index !", 27,
                             " Error layer: Imag(n) < 0 ");
     rs.eps_sub = rs.n_sub * rs.n_sub;
-    if (!read_record(st.stack, {&rs.thickness})) stop_free(28, " read error gitter: thickness");
+    if (!read_finite(st.stack, {&rs.thickness})) stop_free(28, " read error gitter: thickness");
     rs.k0sq_eps_sub = rs.k0sq * rs.eps_sub;
 }
 
@@ -223,7 +230,8 @@ std::string sweep_name(const std::string& fname_out, int run_index) {
 void read_output_control(run_state& rs, run_streams& st) {
     textio::file_source& f = st.outctl;
     if (!read_record(f, {&rs.lfout})) stop_free(51, " read error: lfout");
-    if (!read_record(f, {&rs.iout})) stop_free(52, " read error: iout");
+    // Layout and format codes are used by their moduli: INT_MIN has none.
+    if (!read_record(f, {&rs.iout}) || rs.iout == INT_MIN) stop_free(52, " read error: iout");
     if (!read_record(f, {&rs.l_info})) stop_free(53, " read error: l_info");
     if (!read_record(f, {text(rs.fname_out, 260)})) stop_free(54, " read error: fname_out");
     if (rs.run_index != 0) rs.fname_out = sweep_name(rs.fname_out, rs.run_index);
@@ -235,7 +243,8 @@ void read_output_control(run_state& rs, run_streams& st) {
         std::string unused;
         if (!read_record(f, {text(unused, 260)})) stop_free(58, " read error: nop");
     }
-    if (!read_record(f, {&rs.i_format})) stop_free(56, " read error: i_format");
+    if (!read_record(f, {&rs.i_format}) || rs.i_format == INT_MIN)
+        stop_free(56, " read error: i_format");
     if (!read_record(f, {&rs.lproject})) stop_free(59, " read error: fname out_mat");
     if (rs.lproject && !read_record(f, {text(rs.fname_out_mat, 260)}))
         stop_free(59, " read error: fname out_mat");

@@ -14,6 +14,7 @@
 
 namespace rcwa::run {
 
+using textio::read_finite;
 using textio::read_record;
 
 textio::line_source& entry_stream(run_state& rs, run_streams& st) {
@@ -30,7 +31,7 @@ void homogeneous_layer(run_state& rs, run_streams& st) {
     if (rs.neg_k_flag) stop_free(27, " Error layer: Imag(n) < 0 ");
     const cplx k0sq_eps = rs.k0sq * eps;
 
-    if (!read_record(entry_stream(rs, st), {&rs.thickness}))
+    if (!read_finite(entry_stream(rs, st), {&rs.thickness}))
         stop_free(28, " read error gitter: thickness");
     if (rs.mat_src == 1) rs.thickness = rs.thickness * rs.fak_thick;
 
@@ -60,7 +61,7 @@ void sequence_entry(run_state& rs, run_streams& st) {
     std::string seq_name;
     if (!read_record(st.stack, {textio::text(seq_name, 260)}))
         stop_free(80, " read error: name of sequence");
-    if (!read_record(st.stack, {&rs.fak_thick})) stop_free(81, " read error: fak_thick");
+    if (!read_finite(st.stack, {&rs.fak_thick})) stop_free(81, " read error: fak_thick");
     if (!st.seq.open(seq_name, false)) stop_free(82, " open error sequence file");
 
     static const char* const msg = " read error seq: number of layers ";

@@ -4,6 +4,7 @@
 #include "run/main.hpp"
 
 #include <array>
+#include <climits>
 #include <cstdlib>
 #include <new>
 #include <stdexcept>
@@ -105,6 +106,9 @@ void layer_loop(run_state& rs, run_streams& st) {
             if (rs.mat_src == 1) stop_free(22, " read error gitter: ntype");
             if (code == 11) cone_entry(rs, st);
             else sequence_entry(rs, st);
+            // The entries still to come must stay countable.
+            if (rs.nseq > INT_MAX - (rs.nlayer - i))
+                stop_free(83, " read error seq: number of layers ");
             rs.mat_src = 1;
             rs.nlayer = rs.nlayer - i + rs.nseq;
             rs.seq_count = 0;

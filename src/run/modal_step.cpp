@@ -2,6 +2,8 @@
 // layer's Fourier matrices, their product, its eigen-decomposition, the mode
 // matrices, and the three link steps that join the layer onto r_mat, t_mat.
 #include <cmath>
+#include <utility>
+#include <vector>
 
 #include "linalg/dense.hpp"
 #include "linalg/distributed.hpp"
@@ -10,8 +12,10 @@
 #include "linalg/timing.hpp"
 #include "platform/platform.hpp"
 #include "run/grating.hpp"
+#include "run/stop.hpp"
 #include "structure/fourier.hpp"
 #include "structure/modal.hpp"
+#include "structure/orders.hpp"
 
 namespace rcwa::run {
 
@@ -23,6 +27,19 @@ void clear_tiny_entries(int n, full_mat& m) {
         }
     }
 }
+
+namespace {
+
+bool all_finite(int n, const full_mat& m) {
+    for (int j = 1; j <= n; ++j)
+        for (int i = 1; i <= n; ++i)
+            if (!std::isfinite(m(i, j).real()) || !std::isfinite(m(i, j).imag())) return false;
+    return true;
+}
+
+[[noreturn]] void eigen_failed() { stop_free(61, " error during eigenroutine", true); }
+
+}  // namespace
 
 void grating_modal_step(run_state& rs, grating_eps& eps) {
     const int n = rs.norder;
@@ -67,8 +84,24 @@ void grating_modal_step(run_state& rs, grating_eps& eps) {
         full_mat eig_vl(n2);
 
         clear_tiny_entries(n2, rs.m_mat);
+        // Only process 0's matrix and status mean anything, so a failure ends
+        // the whole job. A matrix with NaN or infinite entries is not handed
+        // to the library at all: its iterations could run for minutes.
+        if (rs.my_proc == 0 && !all_finite(n2, rs.m_mat)) eigen_failed();
         linalg::eigen_dist(n2, 90, 0.0, rs.m_mat, eig_val, rs.gam, eig_vl, eig_vr, info);
-        for (int k = 1; k <= n2; ++k) rs.gam(k) = rs.gam(k) / rs.k0;
+        if (rs.my_proc == 0 && info != 0) eigen_failed();
+        // A mode at grazing exit is taken where a film takes its order: its
+        // eigenvalue is k0^2 w / c^2 with w = kt^2 - c^2 k0^2 eps for a
+        // uniform layer, and the floor of w shifts k0^2 eps by dk.
+        std::vector<std::pair<int, cplx>> grazing;
+        for (int k = 1; k <= n2; ++k) {
+            const cplx dk = structure::grazing_shift(eig_val(k) * (c * c / rs.k0sq), c);
+            if (dk != cplx(0.0, 0.0)) {
+                rs.gam(k) = linalg::gam_rule_a(eig_val(k) - rs.k0sq * dk, 0.0);
+                grazing.emplace_back(k, dk);
+            }
+            rs.gam(k) = rs.gam(k) / rs.k0;
+        }
 
         linalg::matmult(n2, cplx(1.0, 0.0), rs.q_copy, eig_vr, rs.m_mat, info);
 
@@ -78,6 +111,18 @@ void grating_modal_step(run_state& rs, grating_eps& eps) {
             for (int a = 1; a <= n2; ++a) {
                 rs.p_mat(a, b) = g * eig_vr(a, b);
                 rs.x_mat(a, b) = -rs.m_mat(a, b);
+            }
+        }
+        // The second factor at the shifted k0^2 eps is Q + dk D with
+        // D = i [[sn I, -I], [I, -sn I]] (q_copy holds Q / c): without it
+        // two grazing layers in a row leave a zero row to invert.
+        const double sn = std::sin(rs.grid_angle * 0.017453292519943295);
+        for (const auto& [b, dk] : grazing) {
+            const cplx f = cplx(0.0, 1.0) * dk / c;
+            for (int a = 1; a <= n; ++a) {
+                const cplx top = eig_vr(a, b), bot = eig_vr(n + a, b);
+                rs.x_mat(a, b) -= f * (sn * top - bot);
+                rs.x_mat(n + a, b) -= f * (top - sn * bot);
             }
         }
     }

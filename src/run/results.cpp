@@ -5,6 +5,7 @@
 #include "linalg/dense.hpp"
 #include "platform/platform.hpp"
 #include "run/steps.hpp"
+#include "run/stop.hpp"
 #include "textio/fixed_writer.hpp"
 #include "textio/free_writer.hpp"
 
@@ -94,12 +95,17 @@ void order_results(const run_state& rs, std::vector<order_record>& records, doub
 
 void per_order_results(run_state& rs) {
     const bool root = rs.my_proc == 0;
-    if (rs.lproject && root) write_project_file(rs);
-    if (root) platform::console_line(textio::free_line().str());
-
     std::vector<order_record> records;
     double error_te = 0.0, error_tm = 0.0;
     order_results(rs, records, error_te, error_tm);
+    // The sums take every efficiency of every order: an input that the
+    // checks let through but the optics cannot take shows here, before any
+    // result is written. Only process 0's state means anything.
+    if (root && !(std::isfinite(error_te) && std::isfinite(error_tm)))
+        stop_free(62, " error: results are not finite numbers", true);
+
+    if (rs.lproject && root) write_project_file(rs);
+    if (root) platform::console_line(textio::free_line().str());
 
     if (root && rs.lfout) {
         for (const order_record& rec : records) write_order_output(rs, rec);

@@ -40,10 +40,10 @@ int param_count(int code) {
 bool read_items(textio::line_source& src, int code, cplx& value, std::string& name,
                 double params[5]) {
     const int np = param_count(code);
-    if (np < 0) return textio::read_record(src, {&value});
+    if (np < 0) return textio::read_finite(src, {&value});
     if (np == 0) return textio::read_record(src, {textio::text(name, name_width)});
     for (int i = 0; i < np; ++i)
-        if (!textio::read_record(src, {&params[i]})) return false;
+        if (!textio::read_finite(src, {&params[i]})) return false;
     return true;
 }
 
@@ -64,15 +64,13 @@ bool table_lookup(const std::string& name, double lam, cplx& value) {
     int count = 0;
     if (!textio::read_record(table, {textio::text(nk_header, name_width)})) return false;
     if (!textio::read_record(table, {&count})) return false;
+    // Grown entry by entry: a count beyond the file ends at its read error,
+    // not at an allocation for entries that never come.
     std::vector<double> wl;
     std::vector<cplx> v;
-    if (count > 0) {
-        wl.reserve(static_cast<std::size_t>(count));
-        v.reserve(static_cast<std::size_t>(count));
-    }
     for (int i = 0; i < count; ++i) {
         double wl_nm = 0.0, n = 0.0, k = 0.0;
-        if (!textio::read_record(table, {&wl_nm, &n, &k})) return false;
+        if (!textio::read_finite(table, {&wl_nm, &n, &k})) return false;
         wl.push_back(wl_nm / 1000.0);
         v.emplace_back(n, std::fabs(k));  // a table's k is taken by its modulus
         if (wl[i] > lam) {
@@ -92,10 +90,8 @@ bool table_lookup(const std::string& name, double lam, cplx& value) {
     return false;
 }
 
-}  // namespace
-
-void read_nk(cplx& value, double lambda, int mat_src, const material_streams& streams,
-             bool& err_flag, bool& neg_k_flag) {
+void read_nk_value(cplx& value, double lambda, int mat_src, const material_streams& streams,
+                   bool& err_flag, bool& neg_k_flag) {
     err_flag = false;
     neg_k_flag = false;
     textio::line_source* src = choose_stream(mat_src, streams);
@@ -166,6 +162,18 @@ void read_nk(cplx& value, double lambda, int mat_src, const material_streams& st
         if (nk.imag() < 0.0) neg_k_flag = true;
         return;
     }
+}
+
+}  // namespace
+
+void read_nk(cplx& value, double lambda, int mat_src, const material_streams& streams,
+             bool& err_flag, bool& neg_k_flag) {
+    read_nk_value(value, lambda, mat_src, streams, err_flag, neg_k_flag);
+    // A formula or table that gives no finite index (a zero denominator, the
+    // root of a negative number, two entries at one wavelength) describes no
+    // material: the record is as unusable as an unreadable one.
+    if (!err_flag && !(std::isfinite(value.real()) && std::isfinite(value.imag())))
+        err_flag = true;
 }
 
 // ---- routines that no step of a run calls ----

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "linalg/lapack.hpp"
+#include "structure/orders.hpp"
 
 namespace rcwa::structure {
 
@@ -58,6 +59,12 @@ void basis_inv(const order_k& k, double c, double s, mat2& b) {
         b[2] = -k.kz / (c * kt);
         b[3] = (k.ky - k.kz * s) / (c2 * kt);
     }
+}
+
+// kt^2 - c^2 k0^2 eps of an order in the oblique coordinates; the real terms
+// act on the real part only.
+cplx order_w(const order_k& k, double c, double s, cplx kk) {
+    return (k.kz * k.kz + k.ky * k.ky) - c * (c * kk) - (k.kz + k.kz) * k.ky * s;
 }
 
 void get_block(const full_mat& m, int n, int o, int p, mat2& b) {
@@ -152,9 +159,10 @@ void kn_uniform(int /*l*/, int norder, double grid_angle, const array1<int>& ord
     for (int i = 1; i <= norder; ++i) {
         const order_k k = order_wave(i, ord_i1, ord_i2, ky_1d, kz_1d);
         // Real terms act on the real part only.
-        const cplx w = (k.kz * k.kz + k.ky * k.ky) - c * (c * kk) - (k.kz + k.kz) * k.ky * s;
+        const cplx w = order_w(k, c, s, kk);
+        // At grazing exit the link steps would meet a zero block.
         cplx g;
-        linalg::csqrt_sign(g, w, -1.0);
+        linalg::csqrt_sign(g, -grazing_floor(-w), -1.0);
         out(i, 1) = g;
         out(i, 4) = g;
     }
@@ -164,10 +172,15 @@ void uniform_q_blocks(int /*l*/, int norder, double grid_angle, const array1<int
                       const array1<int>& ord_i2, const array1<double>& ky_1d,
                       const array1<double>& kz_1d, double k0sq, cplx eps, bd_mat& out) {
     out.resize(norder);
-    const double s = std::sin(grid_angle * deg_to_rad);
-    const cplx kk = k0sq * eps;
+    const double a = grid_angle * deg_to_rad;
+    const double c = std::cos(a);
+    const double s = std::sin(a);
     for (int i = 1; i <= norder; ++i) {
         const order_k k = order_wave(i, ord_i1, ord_i2, ky_1d, kz_1d);
+        // An order at grazing exit is taken at the floor of kn_uniform, or
+        // two such layers in a row would leave a zero row to invert.
+        const cplx kk0 = k0sq * eps;
+        const cplx kk = kk0 + grazing_shift(order_w(k, c, s, kk0), c);
         out(i, 1) = times_i(s * kk - k.ky * k.kz);
         out(i, 2) = times_i(k.kz * k.kz - kk);
         out(i, 3) = times_i(kk - k.ky * k.ky);

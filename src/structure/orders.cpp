@@ -23,15 +23,19 @@ double index_distance(int a, int b) {
 // Normal wave vector of one order (the guard and branch rules shared by the
 // run's routine and its oblique variant).
 cplx kn_one(cplx k0sq_eps, double kt2, bool flip) {
-    cplx w(k0sq_eps.real() - kt2, k0sq_eps.imag());
-    // An order at grazing exit: keep the root away from an exact zero.
-    if (std::fabs(w.real()) < 1e-8 && std::fabs(w.imag()) < 1e-8) w.real(1e-8);
-    w = std::sqrt(w);
+    cplx w = std::sqrt(grazing_floor(cplx(k0sq_eps.real() - kt2, k0sq_eps.imag())));
     if (flip && w.real() + w.imag() < 0.0) w = cplx(-w.real(), -w.imag());
     return w;
 }
 
 }  // namespace
+
+cplx grazing_floor(cplx w) {
+    if (std::fabs(w.real()) < 1e-8 && std::fabs(w.imag()) < 1e-8) w.real(1e-8);
+    return w;
+}
+
+cplx grazing_shift(cplx w, double c) { return (w + grazing_floor(-w)) / (c * c); }
 
 // The order (m, n) is kept when (|m - c1|/r1)^p + (|n - c2|/r2)^p <= 1 with
 // p = 3 - trunc_shape; trunc_shape 0 keeps the full square. The first and last

@@ -31,6 +31,15 @@ void order_tables(int n1, int n2, int norder, const row_ranges& row_range, doubl
                   array1<double>& kz_1d, array1<double>& kt2, array1<int>& ord_slot,
                   array1<int>& ord_of, array1<int>& ord_i1, array1<int>& ord_i2);
 
+// w = k0^2 eps - kt^2 of an order, kept away from an exact zero at grazing
+// exit (|Re w| and |Im w| below 1e-8 give 1e-8): a mode with no normal wave
+// vector would carry no field and make the link steps divide by zero.
+cplx grazing_floor(cplx w);
+
+// The change of k0^2 eps that takes an order with w = kt^2 - c^2 k0^2 eps
+// (c the cosine of the grid angle) to that floor: exactly 0 away from it.
+cplx grazing_shift(cplx w, double c);
+
 // Fills kn(1..norder); kn may be longer (2N), the rest is left alone.
 void kn_orders(int norder, bool flip, cplx k0sq_eps, const array1<int>& ord_slot,
                const array1<double>& kt2, array1<cplx>& kn);

@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <climits>
+#include <cmath>
 #include <cstdlib>
 #include <limits>
 #include <string>
@@ -320,6 +321,17 @@ bool read_record(line_source& src, std::initializer_list<item> items) {
         const bool ok = read_value(cur, it);
         cur.record(nullptr);
         if (!ok) return false;
+    }
+    return true;
+}
+
+bool read_finite(line_source& src, std::initializer_list<item> items) {
+    if (!read_record(src, items)) return false;
+    for (const item& it : items) {
+        if (const auto* d = std::get_if<double*>(&it); d && !std::isfinite(**d)) return false;
+        if (const auto* z = std::get_if<std::complex<double>*>(&it);
+            z && !(std::isfinite((*z)->real()) && std::isfinite((*z)->imag())))
+            return false;
     }
     return true;
 }

@@ -65,4 +65,8 @@ using item = std::variant<int*, double*, std::complex<double>*, bool*, text_ref>
 // (false when there is none).
 bool read_record(line_source& src, std::initializer_list<item> items);
 
+// read_record for the input files of a run, whose quantities are all finite:
+// a real or complex item that ends up NaN or infinite is a read error too.
+bool read_finite(line_source& src, std::initializer_list<item> items);
+
 }  // namespace rcwa::textio

@@ -100,12 +100,12 @@ void PrintTo(const film_case& c, std::ostream* os) { *os << c.name; }
 
 class uniform_grating : public ::testing::TestWithParam<film_case> {};
 
-TEST_P(uniform_grating, is_the_thin_film) {
-    const film_case& c = GetParam();
-    const cplx n_film(2.0, 0.05);
+// The grating layer of film case c in a stack of films, from the substrate:
+// a film below, the grating layer, a film n_top above (full form, after the
+// grating layer), against characteristic-matrix optics.
+void expect_film(const film_case& c, const param_input& p, cplx n_film, cplx n_top) {
     const double d = 0.13;
-    const std::vector<film> below = {{1.46, 0.2}};  // a film between grating and substrate
-    const param_input p = incidence(0.6, 35.0, 25.0, 1);
+    const std::vector<film> below = {{1.46, 0.2}};
     stack_input s;
     s.dy = c.dy;
     s.dz = c.dz;
@@ -116,15 +116,14 @@ TEST_P(uniform_grating, is_the_thin_film) {
     if (c.li_off) set_li_off(s, 0.3, c.grid_angle != 0.0);
     s.n_sub = 1.5;
     std::vector<std::pair<std::string, std::string>> files;
-    // From the substrate: the film below, the grating layer, a film above.
     s.nlayer = 3;
     s.entries = film_entry(below[0].n, below[0].d) + c.entry(n_film, d, c.dy, c.dz, files) +
-                film_entry(1.38, 0.1);
+                film_entry(n_top, 0.1);
     table_run t;
     run_table(t, p, s, files);
     ASSERT_EQ(t.table.size(), 9u);
 
-    const std::vector<film> films = {{1.38, 0.1}, {n_film, d}, below[0]};
+    const std::vector<film> films = {{n_top, 0.1}, {n_film, d}, below[0]};
     const rt_power a = airy(1.0, films, 1.5, p.theta, p.lambda);
     const order_eff z = find_order(t.table, 0, 0);
     // The table holds 9 significant digits.
@@ -144,6 +143,22 @@ TEST_P(uniform_grating, is_the_thin_film) {
             EXPECT_NEAR(e.r[k], 0.0, 1e-12) << e.i1 << " " << e.i2;
             EXPECT_NEAR(e.t[k], 0.0, 1e-12) << e.i1 << " " << e.i2;
         }
+    }
+}
+
+TEST_P(uniform_grating, is_the_thin_film) {
+    expect_film(GetParam(), incidence(0.6, 35.0, 25.0, 1),
+                cplx(2.0, 0.05), 1.38);
+}
+
+// At normal incidence and lambda = 2 dy the orders (+-1, 0) graze inside the
+// lossless layer of index 2 and the film of the same index above it: at that
+// point the mode has no normal wave vector, and just beside it almost none.
+TEST_P(uniform_grating, is_the_thin_film_at_and_near_a_grazing_order) {
+    const film_case& c = GetParam();
+    for (double shift : {0.0, 1e-9, -1e-7}) {
+        SCOPED_TRACE(shift);
+        expect_film(c, incidence(2.0 * c.dy * (1.0 + shift), 0.0, 0.0, 1), 2.0, 2.0);
     }
 }
 
