@@ -318,11 +318,14 @@ TEST(output_files, unwritable_results) {
         EXPECT_EQ(lines_of(d.read("res.txt")).size(), 3u);  // written before the end of the run
     }
     {
-        // the closing record of layout 0 cannot be written
+        // the closing record of layout 0 cannot be written (a window without
+        // orders writes no record before it)
         work_dir d;
         outctl_input o;
         o.iout = 0;
         o.fname_out = "/dev/full";
+        o.nop[0] = 1;
+        o.nop[1] = 0;
         const run_result r = run_with_output(d, o);
         EXPECT_EQ(r.status, 96) << r.out << r.err;
         EXPECT_TRUE(r.has_line("  write error output file")) << r.out;
