@@ -397,6 +397,8 @@ void init_output_files(int code, int i_eff, int i_format, int nop3, int nop4, in
 // ---- per order and at the end of the run ------------------------------------------------
 
 void write_order_output(run_state& rs, const order_record& rec) {
+    // The flag is to tell of these records alone, not of an earlier step.
+    rs.err_flag = false;
     if (one_file_layout(rs.iout)) {
         platform::out_file f;
         if (!f.open_append(rs.fname_out)) stop_cannot_open();
@@ -422,6 +424,7 @@ void write_run_end(run_state& rs, double error_te, double error_tm) {
     if (one_file_layout(rs.iout)) {
         platform::out_file f;
         if (!f.open_append(energy_name(rs.run_index))) stop_cannot_open();
+        rs.err_flag = false;
         write_param_two(f, rs.i_format, rs.par_value, error_te, error_tm, rs.err_flag);
         close_written(f, rs.err_flag);
     }
