@@ -176,12 +176,20 @@ bool out_file::open_append(std::string_view name, bool create_missing) {
     close();
     const std::string path = map_path(name);
     if (path.empty()) return false;
-    int flags = O_WRONLY | O_APPEND | O_CLOEXEC;
+    // Opened for reading too, so that a block can see how the file ends; a
+    // file we may only write to is still appended to.
+    int flags = O_RDWR | O_APPEND | O_CLOEXEC;
     if (create_missing) flags |= O_CREAT;
     int fd;
     do {
         fd = ::open(path.c_str(), flags, 0666);
     } while (fd < 0 && errno == EINTR);
+    if (fd < 0 && errno == EACCES) {
+        flags = (flags & ~O_RDWR) | O_WRONLY;
+        do {
+            fd = ::open(path.c_str(), flags, 0666);
+        } while (fd < 0 && errno == EINTR);
+    }
     if (fd < 0) return false;
     struct stat st {};
     if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
@@ -210,6 +218,38 @@ bool out_file::write_text(std::string_view text) {
 bool out_file::write_line(std::string_view text) {
     if (!write_text(text)) return false;
     return std::fputc('\n', fp_) != EOF;
+}
+
+bool out_file::empty() {
+    if (fp_ == nullptr || std::fflush(fp_) != 0) return false;
+    struct stat st {};
+    // A device (say /dev/null) is never a new file.
+    return ::fstat(::fileno(fp_), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0;
+}
+
+bool out_file::write_block(std::string_view text) {
+    if (fp_ == nullptr || std::fflush(fp_) != 0) return false;
+    const int fd = ::fileno(fp_);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) return false;
+    std::string whole;
+    whole.reserve(text.size() + 1);
+    if (st.st_size > 0) {
+        // A file that cannot be read back is taken to end with its line.
+        char last = '\n';
+        if (::pread(fd, &last, 1, st.st_size - 1) == 1 && last != '\n') whole.push_back('\n');
+    }
+    whole.append(text);
+    // One write call: a process killed now leaves the whole text or none of
+    // it (short writes only come with a full disk or a signal).
+    std::size_t done = 0;
+    while (done < whole.size()) {
+        const ssize_t k = ::write(fd, whole.data() + done, whole.size() - done);
+        if (k < 0 && errno == EINTR) continue;
+        if (k <= 0) return false;
+        done += static_cast<std::size_t>(k);
+    }
+    return true;
 }
 
 bool out_file::close() {

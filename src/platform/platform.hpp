@@ -83,6 +83,13 @@ public:
     bool write_line(std::string_view text);
     // Writes text without a line end; false when the write fails.
     bool write_text(std::string_view text);
+    // True for a regular file that nothing has been written to yet (by
+    // anyone): decided under the lock, so of two writers one finds it empty.
+    bool empty();
+    // Writes text to the file in one piece, starting it on a fresh line when
+    // the file ends inside a line (a writer killed mid-record leaves such an
+    // end); false when the write fails.
+    bool write_block(std::string_view text);
     // Flushes and closes; false when buffered data could not be written.
     bool close();
 

@@ -25,7 +25,9 @@ struct order_record {
     cplx r_amp[4], t_amp[4];
 };
 
-// Prepares the result files (process 0, before the substrate is read).
+// Prepares the result files (process 0, before the substrate is read). A
+// per-quantity window with an order whose tag names no file throws run_stop
+// 90 (ends_job) before anything is deleted.
 void init_output_files(int code, int i_eff, int i_format, int nop3, int nop4, int nop1, int nop2,
                        int iomax, int norder, const array1<int>& ord_i1, const array1<int>& ord_i2,
                        const array1<int>& ord_of, std::string& fname_out, bool& err_flag,
@@ -33,16 +35,18 @@ void init_output_files(int code, int i_eff, int i_format, int nop3, int nop4, in
 
 // The records of one order inside the window (process 0, lfout true).
 // Uses rs.iout (positive), i_eff, i_format, par_value, k0, n_sub, fname_out,
-// tag_pos; may throw run_stop 95 (ends_job).
+// tag_pos; may throw run_stop 95 (ends_job) when a file cannot be opened or
+// a record not written.
 void write_order_output(run_state& rs, const order_record& rec);
 
 // After the pass (process 0, lfout true): the closing record of layout 0 and,
-// in the one-file layouts, the energy-error record. May throw run_stop 95/96.
+// in the one-file layouts, the energy-error record. May throw run_stop 95
+// (open or write failed; 96 for the closing record).
 void write_run_end(run_state& rs, double error_te, double error_tm);
 
 // The project file block of this run (process 0, lproject true); the final
 // r_mat, t_mat, kn_sup, masks and order set of rs are read. May throw
-// run_stop 750 (ends_job).
+// run_stop 750 (ends_job) when the file cannot be opened or the block not written.
 void write_project_file(const run_state& rs);
 
 // ---- names of the result files ----
@@ -50,6 +54,10 @@ void write_project_file(const run_state& rs);
 // "energy_error.txt" for run_index 0, else "energy_error", the digits of
 // |run_index| as in the sweep names ("****" from 10000 on) and ".txt".
 std::string energy_name(int run_index);
+
+// Whether the tag character of an order index can stand in a file name
+// (|index| 44 gives the backslash; 208 and above leave the byte).
+bool tag_names_a_file(int index);
 
 // The four characters that name an order in the per-quantity files: sign
 // letter and code character of the second index, then of the first.

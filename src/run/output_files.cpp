@@ -24,6 +24,13 @@ bool one_file_layout(int iout) { return iout == 0 || iout >= 4; }
 
 [[noreturn]] void stop_write_error() { stop_free(96, " write error output file", true); }
 
+// A record that did not reach its file (a full disk, say) loses the run's
+// results: the job ends rather than report success.
+void close_written(platform::out_file& f, bool write_failed) {
+    const bool closed = f.close();
+    if (!closed || write_failed) stop_free(95, " write error output file", true);
+}
+
 void console_free(std::string_view text) {
     platform::console_line((textio::free_line() << text).str());
 }
@@ -224,12 +231,13 @@ void write_one_file_records(platform::out_file& f, run_state& rs, const order_re
 
 // Opens one per-quantity file, lets write put its record, closes it.
 template <class F>
-void per_quantity_file(std::string& fname_out, int ext_pos, const char* ext, F write) {
+void per_quantity_file(std::string& fname_out, int ext_pos, const char* ext, const bool& err_flag,
+                       F write) {
     put_at(fname_out, ext_pos, ext);
     platform::out_file f;
     if (!f.open_append(fname_out)) stop_cannot_open();
     write(f);
-    f.close();
+    close_written(f, err_flag);
 }
 
 void write_per_quantity(run_state& rs, const order_record& rec, bool refl) {
@@ -245,7 +253,7 @@ void write_per_quantity(run_state& rs, const order_record& rec, bool refl) {
         const int ext_pos = rs.tag_pos + 4;
         for (int p = 0; p < 4; ++p) {
             if (rs.i_eff == 4 && (p == 1 || p == 2)) continue;
-            per_quantity_file(rs.fname_out, ext_pos, ext[p], [&](platform::out_file& f) {
+            per_quantity_file(rs.fname_out, ext_pos, ext[p], err, [&](platform::out_file& f) {
                 switch (rs.i_eff) {
                     case 0: write_param_one(f, fmt, par, eff[p], err); break;
                     case 1: write_param_two(f, fmt, par, eff[p], phase[p], err); break;
@@ -264,9 +272,9 @@ void write_per_quantity(run_state& rs, const order_record& rec, bool refl) {
     if (rs.i_eff == 5 && zeroth_order(rec) && rec.ellipso) {
         const double tan_v = refl ? rec.tan_r : rec.tan_t;
         const double cos_v = refl ? rec.cos_r : rec.cos_t;
-        per_quantity_file(rs.fname_out, rs.tag_pos, refl ? ".rta" : ".tta",
+        per_quantity_file(rs.fname_out, rs.tag_pos, refl ? ".rta" : ".tta", err,
                           [&](platform::out_file& f) { write_param_one(f, fmt, par, tan_v, err); });
-        per_quantity_file(rs.fname_out, rs.tag_pos, refl ? ".rco" : ".tco",
+        per_quantity_file(rs.fname_out, rs.tag_pos, refl ? ".rco" : ".tco", err,
                           [&](platform::out_file& f) { write_param_one(f, fmt, par, cos_v, err); });
     }
     // i_eff 6 and above: nothing
@@ -292,6 +300,13 @@ std::string energy_name(int run_index) {
     return "energy_error" + field.substr(4 - keep) + ".txt";
 }
 
+bool tag_names_a_file(int index) {
+    // 48 + 44 is the backslash, read as a folder separator; from 48 + 208 on
+    // the code leaves the byte and wraps to NUL and the characters before '0'.
+    const long long a = index < 0 ? -static_cast<long long>(index) : index;
+    return a != 44 && a < 208;
+}
+
 std::string order_tag(int i1, int i2) {
     auto sign = [](int i) { return i > 0 ? 'p' : (i < 0 ? 'm' : '0'); };
     auto code = [](int i) { return static_cast<char>(48 + (i < 0 ? -i : i)); };
@@ -311,11 +326,28 @@ void init_output_files(int code, int i_eff, int i_format, int nop3, int nop4, in
         tag_pos = find_tag_pos(fname_out);
         const bool del_refl = code == -1 || code == -3;
         const bool del_trans = code == -2 || code == -3;
-        for (int i = 1; i <= norder; ++i) {
+        auto window_index = [&](int i, int& i1, int& i2) {
             const int j = ord_of(i);
-            const int i1 = ord_i1(j) - iomax - 1;
-            const int i2 = ord_i2(j) - iomax - 1;
-            if (i2 < nop3 || i2 > nop4 || i1 < nop1 || i1 > nop2) continue;
+            i1 = ord_i1(j) - iomax - 1;
+            i2 = ord_i2(j) - iomax - 1;
+            return !(i2 < nop3 || i2 > nop4 || i1 < nop1 || i1 > nop2);
+        };
+        // Refused before anything is deleted: a tag that names no file here
+        // would send the records elsewhere or merge orders into one file.
+        // Only names that are written (i_eff below 5) or deleted count.
+        if (i_eff != 5 && (i_eff < 5 || code < 0)) {
+            for (int i = 1; i <= norder; ++i) {
+                int i1, i2;
+                if (!window_index(i, i1, i2)) continue;
+                for (const int index : {i2, i1})
+                    if (!tag_names_a_file(index))
+                        stop_free(90, " error output initialization: no file-name tag for order index " +
+                                          std::to_string(index), true);
+            }
+        }
+        for (int i = 1; i <= norder; ++i) {
+            int i1, i2;
+            if (!window_index(i, i1, i2)) continue;
             const int ext_pos = i_eff == 5 ? tag_pos : tag_pos + 4;
             if (i_eff != 5) put_at(fname_out, tag_pos, order_tag(i1, i2));
             for (int pass = 0; pass < 2; ++pass) {
@@ -344,23 +376,29 @@ void init_output_files(int code, int i_eff, int i_format, int nop3, int nop4, in
         err_flag = true;
         return;
     }
-    if (platform::path_exists(fname_out)) return;
+    // Whether the table is new is decided under its lock: two runs of a sweep
+    // that start together would otherwise both find it missing.
     platform::out_file f;
     if (!f.open_append(fname_out)) {
-        err_flag = true;
+        // An existing table that cannot be opened is reported by its first record.
+        if (!platform::path_exists(fname_out)) err_flag = true;
         return;
     }
     const bool narrow = i_format == 2 || i_format == 4 || i_format == 6;
-    if (const char* h = heading_notation(layout, i_eff, narrow)) {
+    const char* h = heading_notation(layout, i_eff, narrow);
+    bool written = true;
+    if (h != nullptr && f.empty()) {
         // The heading's line end comes with the close, before the first order's empty record.
-        f.write_line(textio::write_fixed(textio::format(h), std::vector<textio::value>{}));
+        written = f.write_line(textio::write_fixed(textio::format(h), std::vector<textio::value>{}));
     }
-    f.close();
+    if (!f.close() || !written) err_flag = true;
 }
 
 // ---- per order and at the end of the run ------------------------------------------------
 
 void write_order_output(run_state& rs, const order_record& rec) {
+    // The flag is to tell of these records alone, not of an earlier step.
+    rs.err_flag = false;
     if (one_file_layout(rs.iout)) {
         platform::out_file f;
         if (!f.open_append(rs.fname_out)) stop_cannot_open();
@@ -368,7 +406,7 @@ void write_order_output(run_state& rs, const order_record& rec) {
         if (!f.write_line("")) rs.err_flag = true;
         write_one_file_records(f, rs, rec);
         console_free("end write file");
-        f.close();
+        close_written(f, rs.err_flag);
         return;
     }
     if (rs.i_eff != 5) put_at(rs.fname_out, rs.tag_pos, order_tag(rec.i1, rec.i2));
@@ -386,8 +424,9 @@ void write_run_end(run_state& rs, double error_te, double error_tm) {
     if (one_file_layout(rs.iout)) {
         platform::out_file f;
         if (!f.open_append(energy_name(rs.run_index))) stop_cannot_open();
+        rs.err_flag = false;
         write_param_two(f, rs.i_format, rs.par_value, error_te, error_tm, rs.err_flag);
-        f.close();
+        close_written(f, rs.err_flag);
     }
 }
 

@@ -29,15 +29,22 @@ double acos_deg(double q) {
 
 double sq_abs(cplx z) { return z.real() * z.real() + z.imag() * z.imag(); }
 
-void put(platform::out_file& f, const textio::free_line& line) { f.write_line(line.str()); }
+// A record and its line end, added to the block.
+void put(std::string& block, const std::string& record) {
+    block += record;
+    block += '\n';
+}
+
+void put(std::string& block, const textio::free_line& line) { put(block, line.str()); }
 
 }  // namespace
 
 void write_project_file(const run_state& rs) {
     if (!rs.lproject || rs.my_proc != 0) return;
 
-    platform::out_file f;
-    if (!f.open_append(rs.fname_out_mat)) stop_free(750, " Open error QalderPRoject (.QPR) File ", true);
+    // The block is built whole and written in one piece, so that a run
+    // killed while it writes cannot glue the next run's block onto a cut line.
+    std::string block;
     static const textio::format par_fmt("(F12.6)");
     static const textio::format count_fmt("(I5)");
 
@@ -48,8 +55,8 @@ void write_project_file(const run_state& rs) {
     const cplx es = rs.k0sq_eps_sup, eb = rs.k0sq_eps_sub;
     const double kn_inc = rs.kn_sup(w0).real();
 
-    if (rs.run_index != 0) f.write_line(textio::write_fixed(par_fmt, {rs.par_value}));
-    put(f, textio::free_line() << es.real() << eb.real());
+    if (rs.run_index != 0) put(block, textio::write_fixed(par_fmt, {rs.par_value}));
+    put(block, textio::free_line() << es.real() << eb.real());
 
     // Exit angles of position i in a medium of real index n_re.
     auto angles = [&](int i, double n_re) {
@@ -59,23 +66,23 @@ void write_project_file(const run_state& rs) {
         return textio::free_line() << theta << phi;
     };
 
-    f.write_line("reflection");
-    f.write_line(textio::write_fixed(count_fmt, {rs.n_prop_r}));
+    put(block, "reflection");
+    put(block, textio::write_fixed(count_fmt, {rs.n_prop_r}));
     for (int i = 1; i <= n; ++i) {
         if (rs.prop_r(i) != 1) continue;
         const int j = rs.ord_of(i);
         const double c_r = rs.kn_sup(i).real() / kn_inc;
-        put(f, textio::free_line() << iomin + rs.ord_i1(i) - 1 << iomin + rs.ord_i2(i) - 1 << c_r);
-        put(f, angles(i, rs.n_sup.real()));
-        put(f, textio::free_line() << rs.r_mat(j, w0));
-        put(f, textio::free_line() << rs.r_mat(j + n, w0));
-        put(f, textio::free_line() << rs.r_mat(j, wm));
-        put(f, textio::free_line() << rs.r_mat(j + n, wm));
+        put(block, textio::free_line() << iomin + rs.ord_i1(i) - 1 << iomin + rs.ord_i2(i) - 1 << c_r);
+        put(block, angles(i, rs.n_sup.real()));
+        put(block, textio::free_line() << rs.r_mat(j, w0));
+        put(block, textio::free_line() << rs.r_mat(j + n, w0));
+        put(block, textio::free_line() << rs.r_mat(j, wm));
+        put(block, textio::free_line() << rs.r_mat(j + n, wm));
     }
 
-    put(f, textio::free_line());
-    f.write_line("transmission");
-    f.write_line(textio::write_fixed(count_fmt, {rs.n_prop_t}));
+    put(block, textio::free_line());
+    put(block, "transmission");
+    put(block, textio::write_fixed(count_fmt, {rs.n_prop_t}));
     const double eb_sq = sq_abs(eb);
     for (int i = 1; i <= n; ++i) {
         if (rs.prop_t(i) != 1) continue;
@@ -84,15 +91,19 @@ void write_project_file(const run_state& rs) {
         const double c_te = kn.real() / kn_inc;
         // the whole factor of the MM efficiency, Re(es) and 1/|eb|^2 included
         const double c_tm = es.real() * (kn * std::conj(eb)).real() / (kn_inc * eb_sq);
-        put(f, textio::free_line() << iomin + rs.ord_i1(i) - 1 << iomin + rs.ord_i2(i) - 1 << c_te
+        put(block, textio::free_line() << iomin + rs.ord_i1(i) - 1 << iomin + rs.ord_i2(i) - 1 << c_te
                                    << c_tm);
-        put(f, angles(i, rs.n_sub.real()));
-        put(f, textio::free_line() << rs.t_mat(j, w0));
-        put(f, textio::free_line() << rs.t_mat(j + n, w0));
-        put(f, textio::free_line() << rs.t_mat(j, wm));
-        put(f, textio::free_line() << rs.t_mat(j + n, wm));
+        put(block, angles(i, rs.n_sub.real()));
+        put(block, textio::free_line() << rs.t_mat(j, w0));
+        put(block, textio::free_line() << rs.t_mat(j + n, w0));
+        put(block, textio::free_line() << rs.t_mat(j, wm));
+        put(block, textio::free_line() << rs.t_mat(j + n, wm));
     }
-    f.close();
+
+    platform::out_file f;
+    if (!f.open_append(rs.fname_out_mat)) stop_free(750, " Open error QalderPRoject (.QPR) File ", true);
+    const bool written = f.write_block(block);
+    if (!f.close() || !written) stop_free(750, " write error QalderPRoject (.QPR) File ", true);
 }
 
 }  // namespace rcwa::run

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "support/run_support.hpp"
+#include "support/text_check.hpp"
 
 namespace rcwa::test {
 namespace {
@@ -115,6 +116,63 @@ TEST(films, multilayer_with_absorbing_layers_and_substrate) {
         table_run t;
         run_table(t, p, stack_of(1.0, films, sub));
         expect_airy(find_order(t.table, 0, 0), airy(1.0, films, sub, 50.0, 0.633));
+    }
+}
+
+// The thicknesses of the half-spaces move the planes the amplitudes refer
+// to: each pass through a thickness d of a half-space of index n adds the
+// phase k0 n cos(theta) d (complex in an absorbing substrate), twice for the
+// reflected wave, once in each half-space for the transmitted one.
+TEST(films, half_space_thicknesses_shift_the_phases) {
+    struct thick_case {
+        double n_sup;
+        cplx n_sub;
+        double theta, phi, d_sup, d_sub;
+    };
+    for (const thick_case c : {thick_case{1.0, 1.5, 30.0, 20.0, 0.37, 0.23},
+                               thick_case{1.33, cplx(2.0, 0.3), 50.0, 0.0, 0.21, 0.4}}) {
+        SCOPED_TRACE(c.theta);
+        const double lambda = 0.6, k0 = 2 * std::acos(-1.0) / lambda;
+        // amplitudes EE, MM of reflection then transmission, without and with thicknesses
+        cplx amp[2][4];
+        for (int thick = 0; thick < 2; ++thick) {
+            work_dir d;
+            param_input p;
+            p.theta = c.theta;
+            p.phi = c.phi;
+            p.lambda = lambda;
+            stack_input s = stack_of(c.n_sup, {{cplx(2.1, 0.02), 0.11}}, c.n_sub);
+            s.d_sup = thick ? c.d_sup : 0.0;
+            s.d_sub = thick ? c.d_sub : 0.0;
+            outctl_input o;
+            o.lfout = true;
+            o.iout = 6;
+            o.i_eff = 6;  // complex amplitudes, ES16.8
+            o.i_format = 5;
+            o.l_info = false;
+            write_inputs(d, p, s, o);
+            const run_result r = run_rcwa(d);
+            ASSERT_EQ(r.status, 1) << r.out << r.err;
+            const std::vector<std::string> l = lines_of(d.read("res.txt"));
+            ASSERT_EQ(l.size(), 4u);  // heading, empty line, two records
+            for (int m = 0; m < 2; ++m) {
+                const std::vector<double> v = numbers(l[2 + m]);
+                ASSERT_EQ(v.size(), 11u);
+                amp[thick][2 * m] = cplx(v[3], v[4]);
+                amp[thick][2 * m + 1] = cplx(v[9], v[10]);
+            }
+        }
+        const cplx i(0.0, 1.0);
+        const double st = c.n_sup * std::sin(c.theta * std::acos(-1.0) / 180);
+        const double kz_sup = k0 * std::sqrt(c.n_sup * c.n_sup - st * st);
+        const cplx kz_sub = k0 * std::sqrt(c.n_sub * c.n_sub - st * st);
+        const cplx shift[4] = {std::exp(2.0 * i * kz_sup * c.d_sup), std::exp(2.0 * i * kz_sup * c.d_sup),
+                               std::exp(i * (kz_sup * c.d_sup + kz_sub * c.d_sub)),
+                               std::exp(i * (kz_sup * c.d_sup + kz_sub * c.d_sub))};
+        for (int k = 0; k < 4; ++k) {
+            ASSERT_GT(std::abs(amp[0][k]), 0.05) << k;
+            EXPECT_LT(std::abs(amp[1][k] - amp[0][k] * shift[k]), 2e-8 * std::abs(amp[0][k])) << k;
+        }
     }
 }
 

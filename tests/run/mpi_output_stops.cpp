@@ -44,7 +44,7 @@ TEST(mpi_output, stops_of_process_zero_end_the_job) {
     for (const stop_case c : {stop_case{"table", 90, "  error output initialization"},
                               stop_case{"per-quantity", 95, "  cannot open output file "},
                               stop_case{"energy", 95, "  cannot open output file "},
-                              stop_case{"closing", 96, "  write error output file"},
+                              stop_case{"records", 95, "  write error output file"},
                               stop_case{"project", 750, "  Open error QalderPRoject (.QPR) File "}}) {
         SCOPED_TRACE(c.what);
         work_dir d;
@@ -63,9 +63,9 @@ TEST(mpi_output, stops_of_process_zero_end_the_job) {
             o.iout = 4;
             ASSERT_EQ(::mkdir(d.file("energy_error7.txt").c_str(), 0755), 0);
             args = {"0.6", "0", "7"};
-        } else if (what == "closing") {
+        } else if (what == "records") {
             o.iout = 0;
-            o.fname_out = "/dev/full";
+            o.fname_out = "/dev/full";  // every write fails: the disk is full
         } else {
             o.lproject = true;
             o.fname_out_mat = "missing/proj.qpr";

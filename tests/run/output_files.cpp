@@ -4,6 +4,7 @@
 // that cannot be written.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "support/run_support.hpp"
 #include "support/text_check.hpp"
@@ -318,11 +320,14 @@ TEST(output_files, unwritable_results) {
         EXPECT_EQ(lines_of(d.read("res.txt")).size(), 3u);  // written before the end of the run
     }
     {
-        // the closing record of layout 0 cannot be written
+        // the closing record of layout 0 cannot be written (a window without
+        // orders writes no record before it)
         work_dir d;
         outctl_input o;
         o.iout = 0;
         o.fname_out = "/dev/full";
+        o.nop[0] = 1;
+        o.nop[1] = 0;
         const run_result r = run_with_output(d, o);
         EXPECT_EQ(r.status, 96) << r.out << r.err;
         EXPECT_TRUE(r.has_line("  write error output file")) << r.out;
@@ -338,6 +343,116 @@ TEST(output_files, unwritable_results) {
         const run_result r = run_with_output(d, o);
         EXPECT_EQ(r.status, 750 % 256) << r.out << r.err;
         EXPECT_TRUE(r.has_line("  Open error QalderPRoject (.QPR) File ")) << r.out;
+    }
+}
+
+// ---- failures that must not pass for success -------------------------------------------------
+
+namespace {
+
+struct hostile_case {
+    const char* name;
+    int iout;
+    const char* full;  // a file of the run that lies on a full disk ("" none)
+    bool project;
+    int iomax;
+    const char* index;
+    int status;
+    const char* line;
+};
+
+// True when a result file holds a NaN or an infinity.
+bool has_non_finite(const work_dir& d) {
+    for (const std::string& f : files_in(d)) {
+        // a link to /dev/full reads as endless zeros
+        if (input_names.count(f) != 0 || std::filesystem::is_symlink(d.file(f))) continue;
+        std::string t = d.read(f);
+        for (char& c : t) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (t.find("nan") != std::string::npos || t.find("inf") != std::string::npos) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+TEST(output_files, hostile_outputs_end_with_their_status) {
+    const hostile_case cases[] = {
+        {"table_on_full_disk", 4, "res1.txt", false, 0, "1", 95, "  write error output file"},
+        {"per_quantity_file_on_full_disk", 1, "res1.txt0000.rmm", false, 0, "1", 95,
+         "  write error output file"},
+        {"energy_file_on_full_disk", 5, "energy_error1.txt", false, 0, "1", 95,
+         "  write error output file"},
+        {"project_file_on_full_disk", 4, "proj.qpr", true, 0, "1", 750 % 256,
+         "  write error QalderPRoject (.QPR) File "},
+        // 48 + 44 is the backslash: refused before the sweep's first run deletes anything
+        {"order_index_44", 3, "", false, 44, "-1", 90,
+         "  error output initialization: no file-name tag for order index -44"},
+    };
+    for (const hostile_case& c : cases) {
+        SCOPED_TRACE(c.name);
+        work_dir d;
+        param_input p;
+        p.iomin = -c.iomax;
+        p.iomax = c.iomax;
+        p.theta = 20.0;
+        if (c.iomax > 0) p.trunc_shape = 2.99;  // a cross of orders along the two axes
+        stack_input s;
+        s.nlayer = 1;
+        s.entries = film_entry(cplx(2.0, 0.01), 0.1);
+        outctl_input o;
+        o.lfout = true;
+        o.l_info = false;
+        o.iout = c.iout;
+        o.fname_out = "res";
+        o.nop[2] = o.nop[3] = 0;
+        o.lproject = c.project;
+        write_inputs(d, p, s, o);
+        if (*c.full != 0) {
+            ASSERT_EQ(::symlink("/dev/full", d.file(c.full).c_str()), 0);
+        }
+        d.write("res1.txt0000.ree", "kept\n");
+        const run_result r = run_rcwa(d, {"0.6", "0", c.index});
+        EXPECT_EQ(r.status, c.status) << r.out << r.err;
+        EXPECT_EQ(r.count_line(c.line), 1) << r.out;
+        EXPECT_FALSE(has_non_finite(d));
+        if (c.iout == 3) {
+            EXPECT_EQ(d.read("res1.txt0000.ree"), "kept\n");
+        }
+    }
+}
+
+// The sign of iout: a negative code deletes the old files of its layout
+// before the run, except that a sweep's first run (index -1) turns the
+// per-quantity codes over; the one-file codes keep their sign.
+TEST(output_files, sign_of_iout_decides_append_or_replace) {
+    struct sign_case {
+        int iout;
+        const char* index;
+        const char* file;
+        std::size_t records;  // after two runs
+    };
+    for (const sign_case c : {sign_case{5, "-1", "res1.txt", 2}, sign_case{-5, "-1", "res1.txt", 1},
+                              sign_case{-4, "0", "res", 1},
+                              sign_case{2, "-1", "res1.txt0000.tee", 1},
+                              sign_case{2, "2", "res2.txt0000.tee", 2},
+                              sign_case{-2, "-1", "res1.txt0000.tee", 2},
+                              sign_case{-2, "2", "res2.txt0000.tee", 1}}) {
+        SCOPED_TRACE(std::to_string(c.iout) + " " + c.index);
+        work_dir d;
+        outctl_input o;
+        o.iout = c.iout;
+        o.fname_out = "res";
+        for (int run = 0; run < 2; ++run) {
+            const run_result r = run_with_output(d, o, {"0.6", "0", c.index});
+            ASSERT_EQ(r.status, 1) << r.out << r.err;
+        }
+        std::size_t records = 0, headings = 0;
+        for (const std::string& l : lines_of(d.read(c.file))) {
+            records += numbers(l).size() >= 2 && l.find("parameter") == std::string::npos;
+            headings += l.find("parameter") != std::string::npos;
+        }
+        EXPECT_EQ(records, c.records);
+        EXPECT_EQ(headings, c.iout == 2 || c.iout == -2 ? 0u : 1u);
     }
 }
 

@@ -232,4 +232,29 @@ TEST(output_project, single_run_has_no_parameter_record) {
     EXPECT_EQ(zeroth, 2);
 }
 
+TEST(output_project, killed_run_loses_only_its_own_block) {
+    work_dir d;
+    const setup c;
+    write_case(d, c);
+    ASSERT_EQ(run_rcwa(d, {"0.6", "0", "-1"}).status, 1);
+    const std::string first = d.read("proj.qpr");
+    // a run killed while it wrote its block leaves it cut inside a line
+    const std::string torn = first.substr(0, first.find("reflection") + 4);
+    d.write("proj.qpr", first + torn);
+    const run_result r = run_rcwa(d, {"0.65", "0", "2"});
+    ASSERT_EQ(r.status, 1) << r.out << r.err;
+    const std::string text = d.read("proj.qpr");
+    const std::size_t keep = first.size() + torn.size();
+    ASSERT_GT(text.size(), keep);
+    EXPECT_EQ(text.substr(0, keep), first + torn);
+    EXPECT_EQ(text[keep], '\n');  // the next block starts on a fresh line
+    const std::vector<project_block> before = read_project(first);
+    const std::vector<project_block> after = read_project(text.substr(keep + 1));
+    ASSERT_EQ(before.size(), 1u);
+    ASSERT_EQ(after.size(), 1u);
+    expect_block(before[0], c, 0.6);
+    EXPECT_DOUBLE_EQ(after[0].par, 0.65);
+    expect_block(after[0], c, 0.65);
+}
+
 }  // namespace rcwa::test

@@ -189,6 +189,22 @@ TEST_F(PlatformFiles, AppendCreatesAppendsAndHonoursOld) {
     EXPECT_FALSE(w.open_append(dir_));  // a folder cannot be appended to
 }
 
+TEST_F(PlatformFiles, BlocksStartOnAFreshLine) {
+    const std::string p = path("proj.qpr");
+    pf::out_file w;
+    ASSERT_TRUE(w.open_append(p));
+    EXPECT_TRUE(w.empty());
+    EXPECT_TRUE(w.write_block("a\n"));  // an empty file needs no line end first
+    EXPECT_FALSE(w.empty());
+    EXPECT_TRUE(w.write_text("cut"));  // buffered text counts as written
+    EXPECT_TRUE(w.write_block("b\n"));
+    EXPECT_TRUE(w.write_block("c\n"));
+    EXPECT_TRUE(w.close());
+    EXPECT_EQ(read_raw(p), "a\ncut\nb\nc\n");
+    ASSERT_TRUE(w.open_append("/dev/null", false));
+    EXPECT_FALSE(w.empty());  // a device is never a new file
+}
+
 TEST_F(PlatformFiles, WriteFailuresAreReported) {
     // /dev/full accepts the open and fails every flush with ENOSPC.
     if (!pf::path_exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
@@ -202,4 +218,7 @@ TEST_F(PlatformFiles, WriteFailuresAreReported) {
     ASSERT_TRUE(w.open_append("/dev/full", false));
     EXPECT_TRUE(w.write_line("short"));  // still in the buffer
     EXPECT_FALSE(w.close());
+
+    ASSERT_TRUE(w.open_append("/dev/full", false));
+    EXPECT_FALSE(w.write_block("a block\n"));
 }

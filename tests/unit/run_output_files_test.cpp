@@ -207,6 +207,50 @@ TEST_F(OutputFiles, PerQuantityFileThatCannotBeDeleted) {
     EXPECT_TRUE(exists(path("res0000.ree")));  // the routine ended at once
 }
 
+TEST_F(OutputFiles, OrderIndicesWithoutFileNameTagsAreRefusedFirst) {
+    // One row of orders with first indices 0, 207, -44 and 208 (iomax 300).
+    const int iomax = 300;
+    array1<int> i1(4), i2(4), of(4);
+    const int first[4] = {0, 207, -44, 208};
+    for (int j = 1; j <= 4; ++j) {
+        i1(j) = first[j - 1] + iomax + 1;
+        i2(j) = iomax + 1;
+        of(j) = j;
+    }
+    struct refusal_case {
+        int code, i_eff, nop1, nop2;
+        int refused;  // the index named in the message; 0: none refused
+    };
+    for (const refusal_case c : {refusal_case{3, 0, 0, 207, 0},      // 207 is the last byte
+                                 refusal_case{-3, 0, -44, 0, -44},   // the backslash
+                                 refusal_case{1, -1, 0, 208, 208},   // beyond one byte
+                                 refusal_case{-3, 5, -44, 208, 0},   // ellipsometric: no tags
+                                 refusal_case{3, 6, -44, 208, 0},    // nothing written
+                                 refusal_case{-2, 6, -44, 0, -44}}) {  // but deleted
+        SCOPED_TRACE(std::to_string(c.code) + " " + std::to_string(c.i_eff));
+        write(path("res0000.ree"), "old\n");
+        write(path("res0000.tee"), "old\n");
+        std::string fname = padded(path("res"));
+        bool err = false;
+        int tag_pos = 0;
+        try {
+            init_output_files(c.code, c.i_eff, 1, 0, 0, c.nop1, c.nop2, iomax, 4, i1, i2, of, fname,
+                              err, tag_pos);
+            EXPECT_EQ(c.refused, 0);
+        } catch (const run_stop& s) {
+            EXPECT_EQ(s.status, 90);
+            EXPECT_TRUE(s.ends_job);
+            ASSERT_EQ(s.lines.size(), 1u);
+            EXPECT_EQ(s.lines[0], "  error output initialization: no file-name tag for order index " +
+                                      std::to_string(c.refused));
+            // refused before the order 0, first in the window, lost its files
+            EXPECT_TRUE(exists(path("res0000.ree")) && exists(path("res0000.tee")));
+        }
+    }
+    EXPECT_TRUE(tag_names_a_file(43) && tag_names_a_file(-45) && tag_names_a_file(-207));
+    EXPECT_FALSE(tag_names_a_file(44) || tag_names_a_file(-208) || tag_names_a_file(-2147483647 - 1));
+}
+
 // ---- set-up: one-file tables and their headings ------------------------------------------------
 
 namespace {
@@ -277,6 +321,13 @@ TEST_F(OutputFiles, ExistingTableGetsNoSecondHeading) {
     EXPECT_EQ(read(path("tab.txt")), "kept\n");
     // a negative code deletes the table first
     init(-5, 4, 4, win, fname, err, tag_pos);
+    EXPECT_FALSE(err);
+    EXPECT_EQ(read(path("tab.txt")), expected_heading(5, 4, 4) + "\n");
+    // an empty table, as a run started at the same moment leaves it, gets the
+    // heading once: whether it is new is decided under the lock
+    write(path("tab.txt"), "");
+    init(5, 4, 4, win, fname, err, tag_pos);
+    init(5, 4, 4, win, fname, err, tag_pos);
     EXPECT_FALSE(err);
     EXPECT_EQ(read(path("tab.txt")), expected_heading(5, 4, 4) + "\n");
 }
