@@ -47,8 +47,8 @@ void allocate_eps(int n, grating_eps& eps) {
     eps.eps_inv_rule.resize(n);
 }
 
-void read_thickness(run_state& rs, textio::line_source& src, int status, const char* message) {
-    if (!read_finite(src, {&rs.thickness})) stop_free(status, message);
+void read_thickness(run_state& rs, textio::line_source& src, const status_entry& read_error) {
+    if (!read_finite(src, {&rs.thickness})) stop(read_error);
     if (rs.mat_src == 1) rs.thickness = rs.thickness * rs.fak_thick;
 }
 
@@ -74,10 +74,10 @@ void patch_entry(run_state& rs, run_streams& st, grating_eps& eps) {
     const int n = rs.norder;
 
     int ieps = 0;
-    if (!read_record(src, {&ieps})) stop_free(40, " read error: ieps (stack/RCWA)");
+    if (!read_record(src, {&ieps})) stop(read_error_ieps);
     // No patch, or a negative count, leaves the layer's matrices all zero;
     // beyond max_ieps the patch tables could not be indexed.
-    if (ieps < 1 || ieps > max_ieps) stop_free(40, " read error: ieps (stack/RCWA)");
+    if (ieps < 1 || ieps > max_ieps) stop(read_error_ieps);
 
     // Grown patch by patch: a count beyond the file ends at its read error,
     // not at an allocation for patches that never come.
@@ -88,10 +88,10 @@ void patch_entry(run_state& rs, run_streams& st, grating_eps& eps) {
         cplx n_pat;
         structure::read_nk(n_pat, rs.lambda, rs.mat_src, st.materials(), rs.err_flag,
                            rs.neg_k_flag);
-        if (rs.err_flag) stop_free(41, " read error patch: eps");
-        if (rs.neg_k_flag) stop_free(27, " Error layer: Imag(n) < 0 ");
+        if (rs.err_flag) stop(read_error_patch_eps);
+        if (rs.neg_k_flag) stop(neg_k_layer);
         n_read.push_back(n_pat);
-        if (!read_finite(src, {&c1, &c2, &c3, &c4})) stop_free(42, " read error: patch");
+        if (!read_finite(src, {&c1, &c2, &c3, &c4})) stop(read_error_patch);
         if (rs.mat_src == 1) {
             // A sequence file gives fractions of the periods already.
             bounds.push_back({c3, c2, c1, c4});
@@ -108,10 +108,10 @@ void patch_entry(run_state& rs, run_streams& st, grating_eps& eps) {
     }
     for (int p = 1; p <= ieps; ++p) {
         eps_pat(p) = eps_pat(p) * eps_pat(p);
-        if (eps_pat(p).imag() < 0.0) stop_free(27, " Error layer: Imag(n) < 0 ");
+        if (eps_pat(p).imag() < 0.0) stop(neg_k_layer);
     }
 
-    read_thickness(rs, src, 28, " read error gitter: thickness");
+    read_thickness(rs, src, read_error_thickness);
 
     allocate_eps(n, eps);
     linalg::mat_set_diag(n, eps.eps_inv_rule, cplx(0.0, 0.0));
@@ -121,10 +121,10 @@ void patch_entry(run_state& rs, run_streams& st, grating_eps& eps) {
                                          eps.eps_conv, rs.err_flag);
         structure::patch_li(true, rs.iomax, n, ieps, eps_pat, rect, rs.ord_i1, rs.ord_i2,
                             eps.eps_li_1, rs.err_flag);
-        if (rs.err_flag) stop_free(60, " number of patches exceeds 1000");
+        if (rs.err_flag) stop(too_many_patches);
         structure::patch_li(false, rs.iomax, n, ieps, eps_pat, rect, rs.ord_i1, rs.ord_i2,
                             eps.eps_li_2, rs.err_flag);
-        if (rs.err_flag) stop_free(60, " number of patches exceeds 1000");
+        if (rs.err_flag) stop(too_many_patches);
     } else {
         structure::patch_fourier(rs.iomax, n, ieps, eps_pat, rect, rs.ord_i1, rs.ord_i2,
                                  eps.eps_conv);
@@ -156,22 +156,20 @@ void pixel_map_entry(run_state& rs, run_streams& st, grating_eps& eps) {
     rs.lay_diag = false;
     textio::line_source& src = entry_stream(rs, st);
     const int n = rs.norder;
-    static const char* const info_msg = " read error: 2d eps-fill information";
-    static const char* const file_msg = " read error: eps-fill file";
 
     std::string fill_name;
-    if (!read_record(src, {textio::text(fill_name, 260)})) stop_free(84, info_msg);
+    if (!read_record(src, {textio::text(fill_name, 260)})) stop(read_error_fill_info);
 
     cplx n_bg;
     structure::read_nk(n_bg, rs.lambda, rs.mat_src, st.materials(), rs.err_flag, rs.neg_k_flag);
-    if (rs.err_flag) stop_free(85, " read error: refraction index of 2d eps-fill");
-    if (rs.neg_k_flag) stop_free(27, " Error layer: Imag(n) < 0 ");
+    if (rs.err_flag) stop(read_error_fill_background);
+    if (rs.neg_k_flag) stop(neg_k_layer);
 
     textio::file_source fill;
-    if (!fill.open(fill_name, false)) stop_free(86, " open error: eps-fill file");
+    if (!fill.open(fill_name, false)) stop(open_error_fill);
     int fill_count = 0;
-    if (!read_record(fill, {&fill_count})) stop_free(87, file_msg);
-    if (fill_count < 0) stop_free(87, file_msg);
+    if (!read_record(fill, {&fill_count})) stop(read_error_fill);
+    if (fill_count < 0) stop(read_error_fill);
 
     const int mat_src_entry = rs.mat_src;
     rs.mat_src = 2;
@@ -183,16 +181,16 @@ void pixel_map_entry(run_state& rs, run_streams& st, grating_eps& eps) {
     for (int k = 1; k <= fill_count; ++k) {
         cplx n_k;
         structure::read_nk(n_k, rs.lambda, rs.mat_src, materials, rs.err_flag, rs.neg_k_flag);
-        if (rs.err_flag) stop_free(88, " read error: refraction index of 2d eps-fill file");
-        if (rs.neg_k_flag) stop_free(27, " Error layer: Imag(n) < 0 ");
+        if (rs.err_flag) stop(read_error_fill_index);
+        if (rs.neg_k_flag) stop(neg_k_layer);
         eps_pat.push_back(n_k * n_k);
     }
     eps_pat[0] = n_bg * n_bg;
     rs.mat_src = mat_src_entry;
 
     int kexp = 0, nruns = 0;
-    if (!read_record(fill, {&kexp, &nruns})) stop_free(87, file_msg);
-    if (!grid_exponent_ok(kexp, rs.nmax1d)) stop_free(87, file_msg);
+    if (!read_record(fill, {&kexp, &nruns})) stop(read_error_fill);
+    if (!grid_exponent_ok(kexp, rs.nmax1d)) stop(read_error_fill);
     const int m = 1 << kexp;
 
     // Position p = j + (k-1)*M holds grid cell (j, k): the column-major storage
@@ -203,17 +201,17 @@ void pixel_map_entry(run_state& rs, run_streams& st, grating_eps& eps) {
     long long position = 0;
     int run_length = 0, index = 0;
     for (int r = 1; r <= nruns; ++r) {
-        if (!read_record(fill, {&run_length, &index})) stop_free(87, file_msg);
-        if (run_length < 0 || index < 0 || index > fill_count) stop_free(87, file_msg);
-        if (position + run_length > total) stop_free(89, " consistency error: eps-fill file");
+        if (!read_record(fill, {&run_length, &index})) stop(read_error_fill);
+        if (run_length < 0 || index < 0 || index > fill_count) stop(read_error_fill);
+        if (position + run_length > total) stop(fill_inconsistent);
         const cplx value = eps_pat[static_cast<std::size_t>(index)];
         for (int q = 0; q < run_length; ++q) pixels[position + q] = value;
         position += run_length;
     }
     fill.close();
-    if (position != total) stop_free(89, " consistency error: eps-fill file");
+    if (position != total) stop(fill_inconsistent);
 
-    read_thickness(rs, src, 84, info_msg);
+    read_thickness(rs, src, read_error_fill_info);
 
     allocate_eps(n, eps);
     structure::layer_eps_matrices(rs.li_rules, m, fill_pixels, rs.grid_angle, eps.eps_conv,
@@ -229,9 +227,6 @@ void raster_entry(run_state& rs, run_streams& st, int layer_type, grating_eps& e
     const int n = rs.norder;
     const bool two_shapes = std::llabs(static_cast<long long>(layer_type)) == 10;
     const int nmat = two_shapes ? 3 : 2;
-    static const char* const shape_msg = " read error: patch";
-    static const char* const grid_msg = " read error gitter: thickness";
-    static const char* const neg_msg = " Error layer: Imag(n) < 0 ";
 
     // Refractive indices (background first); the painters square them.
     array1<cplx> eps_pat(nmat);
@@ -239,13 +234,13 @@ void raster_entry(run_state& rs, run_streams& st, int layer_type, grating_eps& e
         cplx n_k;
         structure::read_nk(n_k, rs.lambda, rs.mat_src, st.materials(), rs.err_flag,
                            rs.neg_k_flag);
-        if (rs.err_flag) stop_free(41, " read error patch: eps");
-        if (rs.neg_k_flag) stop_free(27, neg_msg);
+        if (rs.err_flag) stop(read_error_patch_eps);
+        if (rs.neg_k_flag) stop(neg_k_layer);
         eps_pat(k) = n_k;
     }
     auto check_indices = [&]() {
         for (int k = 1; k <= nmat; ++k)
-            if (eps_pat(k).imag() < 0.0) stop_free(27, neg_msg);
+            if (eps_pat(k).imag() < 0.0) stop(neg_k_layer);
     };
     if (two_shapes) check_indices();
 
@@ -254,10 +249,10 @@ void raster_entry(run_state& rs, run_streams& st, int layer_type, grating_eps& e
     double c1 = 0.0, c2 = 0.0, c3 = 0.0, c4 = 0.0;
     const int nshape = two_shapes ? 2 : 1;
     for (int k = 1; k <= nshape; ++k) {
-        if (!read_finite(src, {&shape_power(k)})) stop_free(42, shape_msg);
-        if (!read_finite(src, {&c1, &c2, &c3, &c4})) stop_free(42, shape_msg);
+        if (!read_finite(src, {&shape_power(k)})) stop(read_error_patch);
+        if (!read_finite(src, {&c1, &c2, &c3, &c4})) stop(read_error_patch);
         if (!two_shapes) check_indices();
-        if (!read_finite(src, {&shape_angle(k)})) stop_free(28, grid_msg);
+        if (!read_finite(src, {&shape_angle(k)})) stop(read_error_thickness);
         // Lengths in micrometres in either file.
         array1<double>& size = k == 1 ? size1 : size2;
         array1<double>& centre = k == 1 ? centre1 : centre2;
@@ -268,10 +263,10 @@ void raster_entry(run_state& rs, run_streams& st, int layer_type, grating_eps& e
     }
 
     int kexp = 0;
-    if (!read_record(src, {&kexp})) stop_free(28, grid_msg);
-    if (!grid_exponent_ok(kexp, rs.nmax1d)) stop_free(28, grid_msg);
+    if (!read_record(src, {&kexp})) stop(read_error_thickness);
+    if (!grid_exponent_ok(kexp, rs.nmax1d)) stop(read_error_thickness);
     const int m = 1 << kexp;
-    read_thickness(rs, src, 28, grid_msg);
+    read_thickness(rs, src, read_error_thickness);
 
     allocate_eps(n, eps);
     full_mat eps_grid(m);

@@ -32,11 +32,11 @@ std::string padded(std::string s, std::size_t len) {
 }
 
 // The material record of a half-space with its two checks.
-void read_halfspace_material(run_state& rs, run_streams& st, cplx& n, int read_status,
-                             const char* read_msg, int neg_status, const char* neg_msg) {
+void read_halfspace_material(run_state& rs, run_streams& st, cplx& n,
+                             const status_entry& read_error, const status_entry& neg_k) {
     structure::read_nk(n, rs.lambda, 0, st.materials(), rs.err_flag, rs.neg_k_flag);
-    if (rs.err_flag) stop_free(read_status, read_msg);
-    if (rs.neg_k_flag) stop_free(neg_status, neg_msg);
+    if (rs.err_flag) stop(read_error);
+    if (rs.neg_k_flag) stop(neg_k);
 }
 
 }  // namespace
@@ -55,7 +55,7 @@ void read_command_line(const std::vector<std::string>& args, run_state& rs,
         if (k == 1) {
             // Whatever it replaces, it heads every result record.
             read_record(src, {&rs.par_value});
-            if (!std::isfinite(rs.par_value)) stop_free(10, " wrong value: par_value (argument 1)");
+            if (!std::isfinite(rs.par_value)) stop(wrong_par_value);
         } else if (k == 2) {
             read_record(src, {&rs.par_kind});
         } else {
@@ -89,7 +89,7 @@ void open_input_files(run_state& rs, run_streams& st) {
     static const char* const ctr_name = "qalder.ctr";
     // Each process meets the control file on its own (a writer's lock, the
     // console pauses), so a stop here ends the whole job.
-    if (!platform::path_exists(ctr_name)) stop_free(100, " opening error qalder.ctr", true);
+    if (!platform::path_exists(ctr_name)) stop(no_control_file);
 
     for (int attempt = 1; attempt <= 10; ++attempt) {
         if (st.ctr.open(ctr_name, true)) break;
@@ -98,16 +98,20 @@ void open_input_files(run_state& rs, run_streams& st) {
     }
 
     static const textio::format echo("(A40)");
-    static const textio::format open_err("(\" opening error:  \",A240)");
+    static const textio::format name_field("(A240)");
+    static const status_entry* const open_errors[3] = {&open_error_par, &open_error_stack,
+                                                       &open_error_outctl};
     textio::file_source* files[3] = {&st.par, &st.stack, &st.outctl};
     for (int k = 1; k <= 3; ++k) {
         std::string name;
         // With every try failed the stream is not open and this read fails.
         if (!st.ctr.is_open() || !read_record(st.ctr, {text(name, 260)}))
-            stop_free(101, " read error rcwa.ctr", true);
+            stop(read_error_control);
         fixed_out(rs, echo, {std::string_view(name)});
+        const status_entry& open_error = *open_errors[k - 1];
         if (!files[k - 1]->open(name, false))
-            throw run_stop(110 + k, {textio::write_fixed(open_err, {std::string_view(name)})});
+            throw run_stop(open_error.code, {std::string(open_error.message) +
+                                             textio::write_fixed(name_field, {std::string_view(name)})});
     }
 }
 
@@ -120,17 +124,16 @@ constexpr int max_iomax = 15000;
 }  // namespace
 
 void read_order_limits(run_state& rs, run_streams& st) {
-    static const char* const msg = " read error or wrong values: iomin,iomax";
-    if (!read_record(st.par, {&rs.iomin})) stop_free(11, msg);
-    if (!read_record(st.par, {&rs.iomax})) stop_free(11, msg);
+    if (!read_record(st.par, {&rs.iomin})) stop(read_error_orders);
+    if (!read_record(st.par, {&rs.iomax})) stop(read_error_orders);
     // A negative iomax leaves no order set to build; it is a wrong value too.
-    if (static_cast<long long>(rs.iomin) + rs.iomax != 0 || rs.iomax < 0 || rs.iomax > max_iomax) stop_free(11, msg);
+    if (static_cast<long long>(rs.iomin) + rs.iomax != 0 || rs.iomax < 0 || rs.iomax > max_iomax) stop(read_error_orders);
 }
 
 void read_incidence(run_state& rs, run_streams& st) {
-    if (!read_finite(st.par, {&rs.theta_i})) stop_free(12, " read error input: theta_i");
-    if (!read_finite(st.par, {&rs.phi_i})) stop_free(13, " read error input: phi_i");
-    if (!read_finite(st.par, {&rs.lambda})) stop_free(14, " read error input: lambda");
+    if (!read_finite(st.par, {&rs.theta_i})) stop(read_error_theta_i);
+    if (!read_finite(st.par, {&rs.phi_i})) stop(read_error_phi_i);
+    if (!read_finite(st.par, {&rs.lambda})) stop(read_error_lambda);
 
     switch (rs.par_kind) {
         case 0: rs.lambda = rs.par_value; break;
@@ -138,7 +141,7 @@ void read_incidence(run_state& rs, run_streams& st) {
             // The order count must stay a non-negative int: anything else would
             // build no order set (or overflow the conversion).
             if (!(rs.par_value > -1.0 && rs.par_value < max_iomax + 1.0))
-                stop_free(11, " read error or wrong values: iomin,iomax");
+                stop(read_error_orders);
             rs.iomax = static_cast<int>(std::trunc(rs.par_value));
             rs.iomin = -rs.iomax;
             break;
@@ -146,16 +149,15 @@ void read_incidence(run_state& rs, run_streams& st) {
         case 4: rs.phi_i = rs.par_value; break;
         default: break;
     }
-    if (!(rs.lambda > 0.0)) stop_free(14, " read error input: lambda");
+    if (!(rs.lambda > 0.0)) stop(read_error_lambda);
 
-    static const char* const dummy_msg = " read error input: dummy(pol)";
     bool dummy = false;
-    if (!read_record(st.par, {&dummy})) stop_free(15, dummy_msg);
-    if (!read_record(st.par, {&dummy})) stop_free(15, dummy_msg);
-    if (!read_finite(st.par, {&rs.trunc_shape})) stop_free(15, dummy_msg);
+    if (!read_record(st.par, {&dummy})) stop(read_error_dummy);
+    if (!read_record(st.par, {&dummy})) stop(read_error_dummy);
+    if (!read_finite(st.par, {&rs.trunc_shape})) stop(read_error_dummy);
     // At or above 3 the exponent 3 - trunc_shape is not positive and the
     // truncation keeps not even the incident order; NaN likewise.
-    if (!(rs.trunc_shape < 3.0)) stop_free(15, dummy_msg);
+    if (!(rs.trunc_shape < 3.0)) stop(read_error_dummy);
     st.par.close();
 }
 
@@ -177,29 +179,27 @@ void echo_incidence(run_state& rs) {
 // ---- 2D-stack file ------------------------------------------------------------------
 
 void read_stack_header(run_state& rs, run_streams& st) {
-    if (!read_record(st.stack, {text(rs.stack_id, 10)})) stop_free(170, " read error stack ID ");
-    if (rs.stack_id.compare(0, 8, "2D_Stack") != 0) stop_free(152, " Select 2D stack File ");
+    if (!read_record(st.stack, {text(rs.stack_id, 10)})) stop(read_error_stack_id);
+    if (rs.stack_id.compare(0, 8, "2D_Stack") != 0) stop(not_a_stack_file);
     rs.li_rules = rs.stack_id[9] != 'l';
     if (!rs.li_rules && !read_finite(st.stack, {&rs.mix_weight}))
-        stop_free(170, " read error stack ID ");
+        stop(read_error_stack_id);
 }
 
 void read_periods(run_state& rs, run_streams& st) {
-    static const char* const msg = " read error gitter: dy, dz";
-    if (!read_finite(st.stack, {&rs.dy})) stop_free(20, msg);
-    if (!read_finite(st.stack, {&rs.dz})) stop_free(20, msg);
-    if (!(rs.dy > 0.0 && rs.dz > 0.0)) stop_free(20, msg);
+    if (!read_finite(st.stack, {&rs.dy})) stop(read_error_periods);
+    if (!read_finite(st.stack, {&rs.dz})) stop(read_error_periods);
+    if (!(rs.dy > 0.0 && rs.dz > 0.0)) stop(read_error_periods);
     rs.grid_angle = 0.0;
-    if (rs.stack_id[8] == '_' && !read_finite(st.stack, {&rs.grid_angle})) stop_free(20, msg);
-    if (!read_record(st.stack, {&rs.nlayer})) stop_free(21, " read error gitter: nlayer");
+    if (rs.stack_id[8] == '_' && !read_finite(st.stack, {&rs.grid_angle})) stop(read_error_periods);
+    if (!read_record(st.stack, {&rs.nlayer})) stop(read_error_nlayer);
 }
 
 void read_superstrate(run_state& rs, run_streams& st) {
-    read_halfspace_material(rs, st, rs.n_sup, 17, " read error gitter: eps_sup", 16,
-                            " Error Imag(n) sup/sub < 0 !");
+    read_halfspace_material(rs, st, rs.n_sup, read_error_eps_sup, neg_k_halfspace);
     // Without a real part there is no incident wave to measure against.
-    if (rs.n_sup.real() == 0.0) stop_free(17, " read error gitter: eps_sup");
-    if (!read_finite(st.stack, {&rs.thick_sup})) stop_free(28, " read error gitter: thickness");
+    if (rs.n_sup.real() == 0.0) stop(read_error_eps_sup);
+    if (!read_finite(st.stack, {&rs.thick_sup})) stop(read_error_thickness);
     rs.eps_sup = rs.n_sup * rs.n_sup;
     rs.k0sq_eps_sup = rs.k0sq * rs.eps_sup;
     const double s = std::sin(rs.theta_i);
@@ -209,10 +209,9 @@ void read_superstrate(run_state& rs, run_streams& st) {
 }
 
 void read_substrate(run_state& rs, run_streams& st) {
-    read_halfspace_material(rs, st, rs.n_sub, 27, " read error layer: refraction index !", 27,
-                            " Error layer: Imag(n) < 0 ");
+    read_halfspace_material(rs, st, rs.n_sub, read_error_layer_index, neg_k_layer);
     rs.eps_sub = rs.n_sub * rs.n_sub;
-    if (!read_finite(st.stack, {&rs.thickness})) stop_free(28, " read error gitter: thickness");
+    if (!read_finite(st.stack, {&rs.thickness})) stop(read_error_thickness);
     rs.k0sq_eps_sub = rs.k0sq * rs.eps_sub;
 }
 
@@ -229,25 +228,25 @@ std::string sweep_name(const std::string& fname_out, int run_index) {
 
 void read_output_control(run_state& rs, run_streams& st) {
     textio::file_source& f = st.outctl;
-    if (!read_record(f, {&rs.lfout})) stop_free(51, " read error: lfout");
+    if (!read_record(f, {&rs.lfout})) stop(read_error_lfout);
     // Layout and format codes are used by their moduli: INT_MIN has none.
-    if (!read_record(f, {&rs.iout}) || rs.iout == INT_MIN) stop_free(52, " read error: iout");
-    if (!read_record(f, {&rs.l_info})) stop_free(53, " read error: l_info");
-    if (!read_record(f, {text(rs.fname_out, 260)})) stop_free(54, " read error: fname_out");
+    if (!read_record(f, {&rs.iout}) || rs.iout == INT_MIN) stop(read_error_iout);
+    if (!read_record(f, {&rs.l_info})) stop(read_error_l_info);
+    if (!read_record(f, {text(rs.fname_out, 260)})) stop(read_error_fname_out);
     if (rs.run_index != 0) rs.fname_out = sweep_name(rs.fname_out, rs.run_index);
-    if (!read_record(f, {&rs.i_eff})) stop_free(55, " read error: i_eff");
-    if (!read_record(f, {&rs.lpercent})) stop_free(57, " read error: lpercent");
+    if (!read_record(f, {&rs.i_eff})) stop(read_error_i_eff);
+    if (!read_record(f, {&rs.lpercent})) stop(read_error_lpercent);
     for (int k = 1; k <= 4; ++k)
-        if (!read_record(f, {&rs.nop[k]})) stop_free(58, " read error: nop");
+        if (!read_record(f, {&rs.nop[k]})) stop(read_error_nop);
     for (int k = 1; k <= 4; ++k) {
         std::string unused;
-        if (!read_record(f, {text(unused, 260)})) stop_free(58, " read error: nop");
+        if (!read_record(f, {text(unused, 260)})) stop(read_error_nop);
     }
     if (!read_record(f, {&rs.i_format}) || rs.i_format == INT_MIN)
-        stop_free(56, " read error: i_format");
-    if (!read_record(f, {&rs.lproject})) stop_free(59, " read error: fname out_mat");
+        stop(read_error_i_format);
+    if (!read_record(f, {&rs.lproject})) stop(read_error_fname_out_mat);
     if (rs.lproject && !read_record(f, {text(rs.fname_out_mat, 260)}))
-        stop_free(59, " read error: fname out_mat");
+        stop(read_error_fname_out_mat);
     f.close();
 }
 

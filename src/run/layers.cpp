@@ -27,12 +27,12 @@ void homogeneous_layer(run_state& rs, run_streams& st) {
     cplx n_lay;
     structure::read_nk(n_lay, rs.lambda, rs.mat_src, st.materials(), rs.err_flag, rs.neg_k_flag);
     const cplx eps = n_lay * n_lay;
-    if (rs.err_flag) stop_free(27, " read error layer: refraction index !");
-    if (rs.neg_k_flag) stop_free(27, " Error layer: Imag(n) < 0 ");
+    if (rs.err_flag) stop(read_error_layer_index);
+    if (rs.neg_k_flag) stop(neg_k_layer);
     const cplx k0sq_eps = rs.k0sq * eps;
 
     if (!read_finite(entry_stream(rs, st), {&rs.thickness}))
-        stop_free(28, " read error gitter: thickness");
+        stop(read_error_thickness);
     if (rs.mat_src == 1) rs.thickness = rs.thickness * rs.fak_thick;
 
     structure::kn_orders(n, true, k0sq_eps, rs.ord_slot, rs.kt2, rs.gam);
@@ -60,39 +60,37 @@ void homogeneous_layer(run_state& rs, run_streams& st) {
 void sequence_entry(run_state& rs, run_streams& st) {
     std::string seq_name;
     if (!read_record(st.stack, {textio::text(seq_name, 260)}))
-        stop_free(80, " read error: name of sequence");
-    if (!read_finite(st.stack, {&rs.fak_thick})) stop_free(81, " read error: fak_thick");
-    if (!st.seq.open(seq_name, false)) stop_free(82, " open error sequence file");
+        stop(read_error_seq_name);
+    if (!read_finite(st.stack, {&rs.fak_thick})) stop(read_error_fak_thick);
+    if (!st.seq.open(seq_name, false)) stop(open_error_seq);
 
-    static const char* const msg = " read error seq: number of layers ";
     std::string header;
-    if (!read_record(st.seq, {textio::text(header, 20)})) stop_free(83, msg);
-    if (header != "2D_Stack_Sequence   ") stop_free(83, msg);
-    if (!read_record(st.seq, {&rs.nseq})) stop_free(83, msg);
+    if (!read_record(st.seq, {textio::text(header, 20)})) stop(read_error_seq);
+    if (header != "2D_Stack_Sequence   ") stop(read_error_seq);
+    if (!read_record(st.seq, {&rs.nseq})) stop(read_error_seq);
     // A negative count would silently drop entries of the 2D-stack file.
-    if (rs.nseq < 0) stop_free(83, msg);
+    if (rs.nseq < 0) stop(read_error_seq);
 }
 
 void cone_entry(run_state& rs, run_streams& st) {
     rs.lay_diag = false;
-    static const char* const msg = " read error cone_3d: other";
     for (int k = 0; k < 2; ++k)
-        if (!read_record(st.stack, {})) stop_free(212, msg);
+        if (!read_record(st.stack, {})) stop(read_error_cone);
     for (int k = 0; k < 2; ++k) {
         cplx unused;
         structure::read_nk(unused, rs.lambda, rs.mat_src, st.materials(), rs.err_flag,
                            rs.neg_k_flag);
-        if (rs.err_flag) stop_free(41, " read error patch: eps");
-        if (rs.neg_k_flag) stop_free(27, " Error layer: Imag(n) < 0 ");
+        if (rs.err_flag) stop(read_error_patch_eps);
+        if (rs.neg_k_flag) stop(neg_k_layer);
     }
     for (int k = 0; k < 7; ++k)
-        if (!read_record(st.stack, {})) stop_free(212, msg);
+        if (!read_record(st.stack, {})) stop(read_error_cone);
     sequence_entry(rs, st);
 }
 
 void rejected_code() {
-    throw run_stop(22, {(textio::free_line() << " Sorry, not yet implemented-result likely to be wrong").str(),
-                        (textio::free_line() << " read error gitter: ntype").str()});
+    throw run_stop(read_error_ntype.code, {(textio::free_line() << not_implemented.message).str(),
+                        (textio::free_line() << read_error_ntype.message).str()});
 }
 
 

@@ -62,8 +62,8 @@ void free_run_arrays(run_state& rs) { rs = run_state{}; }
 // Too many orders for this machine's memory. The processes need not all fail
 // at the same allocation, so the whole job ends.
 [[noreturn]] void memory_stop() {
-    platform::console_line((textio::free_line() << " not enough memory for the arrays of the run").str());
-    linalg::abort_job(97);
+    platform::console_line((textio::free_line() << out_of_memory.message).str());
+    linalg::abort_job(out_of_memory.code);
 }
 
 void substrate(run_state& rs, run_streams& st) {
@@ -94,7 +94,7 @@ void layer_loop(run_state& rs, run_streams& st) {
             }
         }
         int layer_type = 0;
-        if (!textio::read_record(*src, {&layer_type})) stop_free(22, " read error gitter: ntype");
+        if (!textio::read_record(*src, {&layer_type})) stop(read_error_ntype);
         if (rs.l_info && rs.my_proc == 0)
             platform::console_line((textio::free_line() << "layer_type = " << layer_type).str());
 
@@ -103,12 +103,12 @@ void layer_loop(run_state& rs, run_streams& st) {
             // The records of a sequence or cone entry come from the 2D-stack
             // file and sequence files do not nest: inside a sequence file such
             // an entry would read the wrong file and lose the rest of this one.
-            if (rs.mat_src == 1) stop_free(22, " read error gitter: ntype");
+            if (rs.mat_src == 1) stop(read_error_ntype);
             if (code == 11) cone_entry(rs, st);
             else sequence_entry(rs, st);
             // The entries still to come must stay countable.
             if (rs.nseq > INT_MAX - (rs.nlayer - i))
-                stop_free(83, " read error seq: number of layers ");
+                stop(read_error_seq);
             rs.mat_src = 1;
             rs.nlayer = rs.nlayer - i + rs.nseq;
             rs.seq_count = 0;
@@ -160,7 +160,7 @@ void run(const std::vector<std::string>& args, run_state& rs, run_streams& st) {
             init_output_files(rs.iout, rs.i_eff, rs.i_format, rs.nop[3], rs.nop[4], rs.nop[1],
                               rs.nop[2], rs.iomax, rs.norder, rs.ord_i1, rs.ord_i2, rs.ord_of,
                               rs.fname_out, rs.err_flag, rs.tag_pos);
-            if (rs.err_flag) stop_free(90, " error output initialization", true);
+            if (rs.err_flag) stop(output_init_error);
         }
         rs.iout = std::abs(rs.iout);
     }
@@ -199,7 +199,7 @@ std::string total_time_line(const std::array<int, 4>& start, const std::array<in
 int rcwa2d_main(const std::vector<std::string>& args) {
     run_state rs;
     linalg::process_info(rs.my_proc, rs.nprocs);
-    int status = 1;
+    int status = normal_end.code;
     {
         run_streams st;
         try {

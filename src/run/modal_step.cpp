@@ -37,7 +37,7 @@ bool all_finite(int n, const full_mat& m) {
     return true;
 }
 
-[[noreturn]] void eigen_failed() { stop_free(61, " error during eigenroutine", true); }
+[[noreturn]] void eigen_failed() { stop(eigen_error); }
 
 }  // namespace
 

@@ -20,15 +20,15 @@ constexpr std::size_t name_field = 260;  // length of fname_out as read
 
 bool one_file_layout(int iout) { return iout == 0 || iout >= 4; }
 
-[[noreturn]] void stop_cannot_open() { stop_free(95, " cannot open output file ", true); }
+[[noreturn]] void stop_cannot_open() { stop(output_open_error); }
 
-[[noreturn]] void stop_write_error() { stop_free(96, " write error output file", true); }
+[[noreturn]] void stop_write_error() { stop(output_close_error); }
 
 // A record that did not reach its file (a full disk, say) loses the run's
 // results: the job ends rather than report success.
 void close_written(platform::out_file& f, bool write_failed) {
     const bool closed = f.close();
-    if (!closed || write_failed) stop_free(95, " write error output file", true);
+    if (!closed || write_failed) stop(output_write_error);
 }
 
 void console_free(std::string_view text) {
@@ -341,8 +341,7 @@ void init_output_files(int code, int i_eff, int i_format, int nop3, int nop4, in
                 if (!window_index(i, i1, i2)) continue;
                 for (const int index : {i2, i1})
                     if (!tag_names_a_file(index))
-                        stop_free(90, " error output initialization: no file-name tag for order index " +
-                                          std::to_string(index), true);
+                        stop(output_init_no_tag, std::to_string(index));
             }
         }
         for (int i = 1; i <= norder; ++i) {

@@ -101,9 +101,9 @@ void write_project_file(const run_state& rs) {
     }
 
     platform::out_file f;
-    if (!f.open_append(rs.fname_out_mat)) stop_free(750, " Open error QalderPRoject (.QPR) File ", true);
+    if (!f.open_append(rs.fname_out_mat)) stop(project_open_error);
     const bool written = f.write_block(block);
-    if (!f.close() || !written) stop_free(750, " write error QalderPRoject (.QPR) File ", true);
+    if (!f.close() || !written) stop(project_write_error);
 }
 
 }  // namespace rcwa::run

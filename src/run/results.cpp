@@ -102,7 +102,7 @@ void per_order_results(run_state& rs) {
     // checks let through but the optics cannot take shows here, before any
     // result is written. Only process 0's state means anything.
     if (root && !(std::isfinite(error_te) && std::isfinite(error_tm)))
-        stop_free(62, " error: results are not finite numbers", true);
+        stop(results_not_finite);
 
     if (rs.lproject && root) write_project_file(rs);
     if (root) platform::console_line(textio::free_line().str());

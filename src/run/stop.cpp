@@ -6,13 +6,13 @@
 
 namespace rcwa::run {
 
-void stop_free(int status, const std::string& message, bool ends_job) {
-    throw run_stop(status, {(textio::free_line() << message).str()}, ends_job);
+void stop(const status_entry& entry, std::string_view tail) {
+    throw run_stop(entry.code, {(textio::free_line() << entry.message << tail).str()}, entry.ends_job);
 }
 
 void internal_stop() {
     platform::console_line(internal_error_line(std::current_exception()));
-    linalg::abort_job(99);
+    linalg::abort_job(internal_error.code);
 }
 
 std::string internal_error_line(const std::exception_ptr& e) {
@@ -23,7 +23,7 @@ std::string internal_error_line(const std::exception_ptr& e) {
         what = x.what();
     } catch (...) {
     }
-    return (textio::free_line() << " internal error: " << what).str();
+    return (textio::free_line() << internal_error.message << what).str();
 }
 
 }  // namespace rcwa::run

@@ -5,8 +5,11 @@
 #include <exception>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
+
+#include "run/statuses.hpp"
 
 namespace rcwa::run {
 
@@ -26,14 +29,14 @@ struct run_stop : std::runtime_error {
     bool ends_job;
 };
 
-// Stops with one message printed as a free-format line (the message as the
-// system words it, e.g. " read error: lfout").
-[[noreturn]] void stop_free(int status, const std::string& message, bool ends_job = false);
+// Stops with the entry's status, its message printed as a free-format line
+// (with tail, a variable part such as a name or an index, appended).
+[[noreturn]] void stop(const status_entry& entry, std::string_view tail = {});
 
 // An exception that is neither a run_stop nor a shortage of memory is a
 // fault of the program, not of its input, and one process may meet it alone:
 // internal_stop, called in a handler, prints internal_error_line of the
-// exception in flight and ends the whole job with status 99.
+// exception in flight and ends the whole job with its status.
 [[noreturn]] void internal_stop();
 
 // " internal error: " and what the exception says, or that its type is unknown.
