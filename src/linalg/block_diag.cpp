@@ -6,6 +6,7 @@
 
 #include <cmath>
 
+#include "linalg/constants.hpp"
 #include "linalg/distributed.hpp"
 
 namespace rcwa::linalg {
@@ -95,11 +96,10 @@ void bd_inv(int norder, bd_mat& a, int& status) {
     // floor, 1e-10 rounded to single precision (1.000000013351432e-10): a
     // singular block then gives large finite entries instead of infinities, and
     // those entries scale with the floor's exact value.
-    const double det_floor = static_cast<double>(1e-10f);
     for (int i = 1; i <= norder; ++i) {
         const block x = get(a, i);
         cplx det = x.p * x.w - x.q * x.u;
-        if (std::abs(det.real()) <= 1e-10 && std::abs(det.imag()) <= 1e-10) det = cplx(det_floor, 0.0);
+        if (std::abs(det.real()) <= tiny && std::abs(det.imag()) <= tiny) det = cplx(tiny_single, 0.0);
         const double g = 1.0 / (det.real() * det.real() + det.imag() * det.imag());
         const cplx cd = std::conj(det);
         put(a, i, {x.w * cd * g, -x.q * cd * g, -x.u * cd * g, x.p * cd * g});

@@ -4,6 +4,7 @@
 #include <cassert>
 #include <cmath>
 
+#include "linalg/constants.hpp"
 #include "linalg/lapack.hpp"
 
 namespace rcwa::linalg {
@@ -78,7 +79,6 @@ void matinv_lapack(int n, full_mat& a, int /*ignored*/) {
 }
 
 double phase_deg(cplx z) {
-    const double pi = 3.141592653589793;
     return 180.0 * std::atan2(z.imag(), z.real()) / pi;
 }
 

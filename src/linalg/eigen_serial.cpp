@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "linalg/constants.hpp"
 #include "linalg/eigen.hpp"
 #include "linalg/lapack.hpp"
 #include "platform/platform.hpp"
@@ -14,10 +15,6 @@
 namespace rcwa::linalg {
 
 namespace {
-
-// 1e-10 rounded to single precision: the floor that rule B and the
-// real/imaginary split of the sorting use on purpose.
-const double tiny_single = static_cast<double>(1e-10F);
 
 void report_eigen_error() {
     textio::free_line line;
@@ -79,7 +76,7 @@ cplx gam_rule_a(cplx eig_val, double q_shift) {
     const cplx z(eig_val.real() + q_shift * q_shift, eig_val.imag());
     const cplx s = std::sqrt(z);
     cplx g(-s.imag(), s.real());
-    if (g.real() < 0.0 && std::abs(g.imag()) < 1e-10) g = -g;
+    if (g.real() < 0.0 && std::abs(g.imag()) < tiny) g = -g;
     return g;
 }
 
@@ -87,7 +84,7 @@ cplx gam_rule_b(cplx eig_val, double q_shift) {
     cplx w;
     csqrt_sign(w, cplx(eig_val.real() + q_shift * q_shift, eig_val.imag()), -1.0);
     cplx g(-w.imag(), w.real());
-    if (std::abs(g.real()) <= 1e-10 && std::abs(g.imag()) <= 1e-10) g = cplx(tiny_single, 0.0);
+    if (std::abs(g.real()) <= tiny && std::abs(g.imag()) <= tiny) g = cplx(tiny_single, 0.0);
     return g;
 }
 
@@ -167,7 +164,7 @@ void eigen_sort(int n, array1<cplx>& eig_val, full_mat& eig_vr) {
     int n_real = 0;
     for (int k = 1; k <= n; ++k) {
         const double im = eig_val(k).imag();
-        if (std::abs(im) > 1e-10 || std::isnan(im)) {
+        if (std::abs(im) > tiny || std::isnan(im)) {
             ++n_cplx;
             key(n_cplx) = im;
             perm(n_cplx) = k;

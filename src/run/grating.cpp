@@ -57,10 +57,10 @@ void read_thickness(run_state& rs, textio::line_source& src, const status_entry&
 void grating_layer(run_state& rs, run_streams& st, int layer_type) {
     grating_eps eps;
     switch (std::llabs(static_cast<long long>(layer_type))) {
-        case 4: patch_entry(rs, st, eps); break;
-        case 5: pixel_map_entry(rs, st, eps); break;
-        case 9:
-        case 10: raster_entry(rs, st, layer_type, eps); break;
+        case patch_code: patch_entry(rs, st, eps); break;
+        case pixel_map_code: pixel_map_entry(rs, st, eps); break;
+        case raster_one_code:
+        case raster_two_code: raster_entry(rs, st, layer_type, eps); break;
         default: return;
     }
     grating_modal_step(rs, eps);
@@ -225,7 +225,7 @@ void raster_entry(run_state& rs, run_streams& st, int layer_type, grating_eps& e
     rs.lay_diag = false;
     textio::line_source& src = entry_stream(rs, st);
     const int n = rs.norder;
-    const bool two_shapes = std::llabs(static_cast<long long>(layer_type)) == 10;
+    const bool two_shapes = std::llabs(static_cast<long long>(layer_type)) == raster_two_code;
     const int nmat = two_shapes ? 3 : 2;
 
     // Refractive indices (background first); the painters square them.

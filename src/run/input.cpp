@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "linalg/constants.hpp"
 #include "platform/platform.hpp"
 #include "run/stop.hpp"
 #include "textio/fixed_writer.hpp"
@@ -170,8 +171,8 @@ void echo_incidence(run_state& rs) {
     fixed_out(rs, f_theta, {rs.theta_i});
     fixed_out(rs, f_phi, {rs.phi_i});
     fixed_out(rs, f_lambda, {rs.lambda * 1000.0});
-    rs.theta_i = rs.theta_i * 3.141592653589793 / 180.0;
-    rs.phi_i = rs.phi_i * 3.141592653589793 / 180.0;
+    rs.theta_i = rs.theta_i * linalg::pi / 180.0;
+    rs.phi_i = rs.phi_i * linalg::pi / 180.0;
     fixed_out(rs, f_trunc, {rs.iomin, rs.iomax});
     free_out(rs, textio::free_line());
 }
@@ -204,7 +205,7 @@ void read_superstrate(run_state& rs, run_streams& st) {
     rs.k0sq_eps_sup = rs.k0sq * rs.eps_sup;
     const double s = std::sin(rs.theta_i);
     const double c = rs.k0 * rs.n_sup.real() * s;
-    rs.k_inc_z = std::sin(rs.phi_i + rs.grid_angle * 0.017453292519943295) * c;
+    rs.k_inc_z = std::sin(rs.phi_i + rs.grid_angle * linalg::deg_to_rad) * c;
     rs.k_inc_y = std::cos(rs.phi_i) * c;
 }
 

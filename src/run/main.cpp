@@ -9,6 +9,7 @@
 #include <new>
 #include <stdexcept>
 
+#include "linalg/constants.hpp"
 #include "linalg/distributed.hpp"
 #include "linalg/timing.hpp"
 #include "platform/platform.hpp"
@@ -99,12 +100,12 @@ void layer_loop(run_state& rs, run_streams& st) {
             platform::console_line((textio::free_line() << "layer_type = " << layer_type).str());
 
         const long long code = std::llabs(static_cast<long long>(layer_type));
-        if (code == 8 || code == 11) {
+        if (code == sequence_code || code == cone_code) {
             // The records of a sequence or cone entry come from the 2D-stack
             // file and sequence files do not nest: inside a sequence file such
             // an entry would read the wrong file and lose the rest of this one.
             if (rs.mat_src == 1) stop(read_error_ntype);
-            if (code == 11) cone_entry(rs, st);
+            if (code == cone_code) cone_entry(rs, st);
             else sequence_entry(rs, st);
             // The entries still to come must stay countable.
             if (rs.nseq > INT_MAX - (rs.nlayer - i))
@@ -115,8 +116,8 @@ void layer_loop(run_state& rs, run_streams& st) {
             i = 1;
             continue;
         }
-        if (code == 2 || code == 3 || code == 6 || code == 7) rejected_code();
-        if (code == 4 || code == 5 || code == 9 || code == 10) grating_layer(rs, st, layer_type);
+        if (rejected_layer_code(code)) rejected_code();
+        if (grating_layer_code(code)) grating_layer(rs, st, layer_type);
         else homogeneous_layer(rs, st);
         ++i;
     }
@@ -142,7 +143,7 @@ void run(const std::vector<std::string>& args, run_state& rs, run_streams& st) {
     rs.row_range.resize(rs.nmax1d);
     echo_incidence(rs);
     read_periods(rs, st);
-    rs.k0 = 6.283185307179586 / rs.lambda;
+    rs.k0 = linalg::two_pi / rs.lambda;
     rs.k0sq = rs.k0 * rs.k0;
     read_output_control(rs, st);
     read_superstrate(rs, st);

@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "linalg/constants.hpp"
 #include "linalg/dense.hpp"
 #include "linalg/distributed.hpp"
 #include "linalg/eigen.hpp"
@@ -19,11 +20,18 @@
 
 namespace rcwa::run {
 
+namespace {
+// clear_tiny_entries clears an entry whose parts are both below this.
+constexpr double clear_threshold = 1e-9;
+// Block size of the eigen-decomposition's process grid.
+constexpr int eigen_block = 90;
+}  // namespace
+
 void clear_tiny_entries(int n, full_mat& m) {
     for (int j = 1; j <= n; ++j) {
         for (int i = 1; i <= n; ++i) {
             const cplx z = m(i, j);
-            if (std::fabs(z.real()) < 1e-9 && std::fabs(z.imag()) < 1e-9) m(i, j) = cplx(0.0, 0.0);
+            if (std::fabs(z.real()) < clear_threshold && std::fabs(z.imag()) < clear_threshold) m(i, j) = cplx(0.0, 0.0);
         }
     }
 }
@@ -67,7 +75,7 @@ void grating_modal_step(run_state& rs, grating_eps& eps) {
 
     // The product carries 1/cos^2 of the grid angle; exactly 1 on an
     // orthogonal grid.
-    const double c = std::cos(rs.grid_angle * 0.017453292519943295);
+    const double c = std::cos(rs.grid_angle * linalg::deg_to_rad);
     const double s = 1.0 / c;
     linalg::mat_scale(n2, rs.p_mat, s);
     linalg::mat_scale(n2, rs.q_mat, s);
@@ -88,7 +96,7 @@ void grating_modal_step(run_state& rs, grating_eps& eps) {
         // the whole job. A matrix with NaN or infinite entries is not handed
         // to the library at all: its iterations could run for minutes.
         if (rs.my_proc == 0 && !all_finite(n2, rs.m_mat)) eigen_failed();
-        linalg::eigen_dist(n2, 90, 0.0, rs.m_mat, eig_val, rs.gam, eig_vl, eig_vr, info);
+        linalg::eigen_dist(n2, eigen_block, 0.0, rs.m_mat, eig_val, rs.gam, eig_vl, eig_vr, info);
         if (rs.my_proc == 0 && info != 0) eigen_failed();
         // A mode at grazing exit is taken where a film takes its order: its
         // eigenvalue is k0^2 w / c^2 with w = kt^2 - c^2 k0^2 eps for a
@@ -116,7 +124,7 @@ void grating_modal_step(run_state& rs, grating_eps& eps) {
         // The second factor at the shifted k0^2 eps is Q + dk D with
         // D = i [[sn I, -I], [I, -sn I]] (q_copy holds Q / c): without it
         // two grazing layers in a row leave a zero row to invert.
-        const double sn = std::sin(rs.grid_angle * 0.017453292519943295);
+        const double sn = std::sin(rs.grid_angle * linalg::deg_to_rad);
         for (const auto& [b, dk] : grazing) {
             const cplx f = cplx(0.0, 1.0) * dk / c;
             for (int a = 1; a <= n; ++a) {

@@ -4,6 +4,7 @@
 #include <complex>
 #include <string>
 
+#include "linalg/constants.hpp"
 #include "platform/platform.hpp"
 #include "run/output.hpp"
 #include "run/stop.hpp"
@@ -19,12 +20,12 @@ namespace {
 // file's bytes and must stay float.
 double asin_deg(double q) {
     const float a = std::asin(static_cast<float>(q)) * 180.0f;
-    return static_cast<double>(a) / 3.141592653589793;
+    return static_cast<double>(a) / linalg::pi;
 }
 
 double acos_deg(double q) {
     const float a = std::acos(static_cast<float>(q)) * 180.0f;
-    return static_cast<double>(a) / 3.141592653589793;
+    return static_cast<double>(a) / linalg::pi;
 }
 
 double sq_abs(cplx z) { return z.real() * z.real() + z.imag() * z.imag(); }

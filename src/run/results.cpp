@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "linalg/dense.hpp"
+#include "linalg/constants.hpp"
 #include "platform/platform.hpp"
 #include "run/steps.hpp"
 #include "run/stop.hpp"
@@ -80,11 +81,10 @@ void order_results(const run_state& rs, std::vector<order_record>& records, doub
 
         if (rs.ios_arg == 0) {
             rec.ellipso = true;
-            const double deg = 0.017453292519943295;
             rec.tan_t = std::log(linalg::c_modulus(t_amp[3]) / linalg::c_modulus(t_amp[0]));
-            rec.cos_t = std::cos((rec.t_phase[3] - rec.t_phase[0]) * deg);
+            rec.cos_t = std::cos((rec.t_phase[3] - rec.t_phase[0]) * linalg::deg_to_rad);
             rec.tan_r = std::log(linalg::c_modulus(r_amp[3]) / linalg::c_modulus(r_amp[0]));
-            rec.cos_r = std::cos((rec.r_phase[3] - rec.r_phase[0]) * deg);
+            rec.cos_r = std::cos((rec.r_phase[3] - rec.r_phase[0]) * linalg::deg_to_rad);
         }
         records.push_back(rec);
     }

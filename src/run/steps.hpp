@@ -15,6 +15,27 @@ namespace rcwa::run {
 
 // ---- layer entries ----
 
+// Layer type codes of an entry, by absolute value. 0, 1 and 12 and above are
+// homogeneous layers; 2, 3, 6 and 7 are refused (rejected_layer_code).
+enum layer_code : int {
+    homogeneous_code = 1,
+    patch_code = 4,
+    pixel_map_code = 5,
+    sequence_code = 8,
+    raster_one_code = 9,
+    raster_two_code = 10,
+    cone_code = 11,
+};
+
+constexpr bool grating_layer_code(long long code) {
+    return code == patch_code || code == pixel_map_code || code == raster_one_code ||
+           code == raster_two_code;
+}
+
+constexpr bool rejected_layer_code(long long code) {
+    return code == 2 || code == 3 || code == 6 || code == 7;
+}
+
 // The stream the layer loop took the current entry's type code from: the
 // sequence file while mat_src is 1, else the 2D-stack file.
 textio::line_source& entry_stream(run_state& rs, run_streams& st);

@@ -6,13 +6,14 @@
 #include <cmath>
 #include <vector>
 
+#include "linalg/constants.hpp"
 #include "structure/fourier.hpp"
 
 namespace rcwa::structure {
 
 namespace {
 
-constexpr double two_pi = 6.283185307179586;
+using linalg::two_pi;
 
 enum class rule { laurent, inverse };
 

@@ -2,13 +2,14 @@
 // oblique coordinates of the lattice (s = sin of the grid angle).
 #include <cmath>
 
+#include "linalg/constants.hpp"
 #include "structure/fourier.hpp"
 
 namespace rcwa::structure {
 
 namespace {
 
-constexpr double deg_to_rad = 0.017453292519943295;
+using linalg::deg_to_rad;
 const cplx i_unit(0.0, 1.0);
 
 }  // namespace

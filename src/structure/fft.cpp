@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "linalg/constants.hpp"
 #include "structure/fourier.hpp"
 
 namespace rcwa::structure {
@@ -43,7 +44,7 @@ void fft_1d(int n, cplx* x, int sign) {
     }
 
     // Twiddle table: w[k] = cos(k theta), k = 0..n/4; the step in single precision.
-    const float theta_f = 6.2831855f / static_cast<float>(n);
+    const float theta_f = static_cast<float>(linalg::two_pi) / static_cast<float>(n);
     const double theta = theta_f;
     const double cs = std::cos(theta);
     const double sn = std::sin(theta);

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <vector>
 
+#include "linalg/constants.hpp"
 #include "linalg/lapack.hpp"
 #include "structure/orders.hpp"
 
@@ -14,7 +15,7 @@ using linalg::mul_2x2;
 
 namespace {
 
-constexpr double deg_to_rad = 0.017453292519943295;
+using linalg::deg_to_rad;
 
 cplx times_i(cplx z) { return cplx(-z.imag(), z.real()); }
 

@@ -5,12 +5,14 @@
 #include <complex>
 #include <vector>
 
+#include "linalg/constants.hpp"
+
 namespace rcwa::structure {
 
 namespace {
 
-constexpr double two_pi = 6.283185307179586;
-constexpr double deg_to_rad = 0.017453292519943295;
+using linalg::two_pi;
+using linalg::deg_to_rad;
 
 // Distance of two table indices, taken in single precision on purpose: the
 // retained set of a given input must not change between versions, and which

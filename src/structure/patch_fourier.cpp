@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "linalg/constants.hpp"
 #include "platform/platform.hpp"
 #include "structure/fourier.hpp"
 #include "textio/fixed_writer.hpp"
@@ -12,7 +13,7 @@ namespace rcwa::structure {
 
 namespace {
 
-constexpr double two_pi = 6.283185307179586;
+using linalg::two_pi;
 
 // Integral of exp(-i 2 pi k x) over [lo, hi]: the kernel of the edge sweep and
 // of the pixel-map FFT, so that every layer kind puts a patch where it is.

@@ -6,13 +6,14 @@
 // cell edge continues in the neighbouring cell.
 #include <cmath>
 
+#include "linalg/constants.hpp"
 #include "structure/fourier.hpp"
 
 namespace rcwa::structure {
 
 namespace {
 
-constexpr double deg_to_rad = 0.017453292519943295;
+using linalg::deg_to_rad;
 
 // A lattice coordinate relative to a shape's centre, taken to the nearest
 // image of the shape: into [-0.5, 0.5).
