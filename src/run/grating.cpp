@@ -47,31 +47,33 @@ void allocate_eps(int n, grating_eps& eps) {
     eps.eps_inv_rule.resize(n);
 }
 
-void read_thickness(run_state& rs, textio::line_source& src, const status_entry& read_error) {
-    if (!read_finite(src, {&rs.thickness})) stop(read_error);
-    if (rs.mat_src == 1) rs.thickness = rs.thickness * rs.fak_thick;
+void read_thickness(layer_cursor& cur, textio::line_source& src, const status_entry& read_error) {
+    if (!read_finite(src, {&cur.thickness})) stop(read_error);
+    if (cur.mat_src == 1) cur.thickness = cur.thickness * cur.fak_thick;
 }
 
 }  // namespace
 
-void grating_layer(run_state& rs, run_streams& st, int layer_type) {
+void grating_layer(const run_setup& s, layer_cursor& cur, stack_state& stack, scratch& work,
+                   run_streams& st, int layer_type) {
     grating_eps eps;
     switch (std::llabs(static_cast<long long>(layer_type))) {
-        case patch_code: patch_entry(rs, st, eps); break;
-        case pixel_map_code: pixel_map_entry(rs, st, eps); break;
+        case patch_code: patch_entry(s, cur, st, eps); break;
+        case pixel_map_code: pixel_map_entry(s, cur, st, eps); break;
         case raster_one_code:
-        case raster_two_code: raster_entry(rs, st, layer_type, eps); break;
+        case raster_two_code: raster_entry(s, cur, st, layer_type, eps); break;
         default: return;
     }
-    grating_modal_step(rs, eps);
+    grating_modal_step(s, cur.thickness, stack, work, eps);
 }
 
 // ---- patches (type 4) -------------------------------------------------------------
 
-void patch_entry(run_state& rs, run_streams& st, grating_eps& eps) {
-    rs.lay_diag = false;
-    textio::line_source& src = entry_stream(rs, st);
-    const int n = rs.norder;
+void patch_entry(const run_setup& s, layer_cursor& cur, run_streams& st, grating_eps& eps) {
+    cur.lay_diag = false;
+    textio::line_source& src = entry_stream(cur, st);
+    const structure::order_set& o = s.orders;
+    const int n = o.norder;
 
     int ieps = 0;
     if (!read_record(src, {&ieps})) stop(read_error_ieps);
@@ -85,18 +87,17 @@ void patch_entry(run_state& rs, run_streams& st, grating_eps& eps) {
     std::vector<std::array<double, 4>> bounds;
     double c1 = 0.0, c2 = 0.0, c3 = 0.0, c4 = 0.0;
     for (int p = 1; p <= ieps; ++p) {
-        cplx n_pat;
-        structure::read_nk(n_pat, rs.lambda, rs.mat_src, st.materials(), rs.err_flag,
-                           rs.neg_k_flag);
-        if (rs.err_flag) stop(read_error_patch_eps);
-        if (rs.neg_k_flag) stop(neg_k_layer);
+        const nk_record pat = read_material(s.par.lambda, cur.mat_src, st.materials());
+        const cplx n_pat = pat.n;
+        if (pat.read_error) stop(read_error_patch_eps);
+        if (pat.neg_k) stop(neg_k_layer);
         n_read.push_back(n_pat);
         if (!read_finite(src, {&c1, &c2, &c3, &c4})) stop(read_error_patch);
-        if (rs.mat_src == 1) {
+        if (cur.mat_src == 1) {
             // A sequence file gives fractions of the periods already.
             bounds.push_back({c3, c2, c1, c4});
         } else {
-            bounds.push_back({c3 / rs.dz, c2 / rs.dy, c1 / rs.dz, c4 / rs.dy});
+            bounds.push_back({c3 / s.hdr.dz, c2 / s.hdr.dy, c1 / s.hdr.dz, c4 / s.hdr.dy});
         }
     }
     array1<cplx> eps_pat(ieps);
@@ -111,59 +112,61 @@ void patch_entry(run_state& rs, run_streams& st, grating_eps& eps) {
         if (eps_pat(p).imag() < 0.0) stop(neg_k_layer);
     }
 
-    read_thickness(rs, src, read_error_thickness);
+    read_thickness(cur, src, read_error_thickness);
 
     allocate_eps(n, eps);
     linalg::mat_set_diag(n, eps.eps_inv_rule, cplx(0.0, 0.0));
 
-    if (rs.li_rules) {
-        structure::patch_fourier_stripes(rs.iomax, n, ieps, eps_pat, rect, rs.ord_i1, rs.ord_i2,
-                                         eps.eps_conv, rs.err_flag);
-        structure::patch_li(true, rs.iomax, n, ieps, eps_pat, rect, rs.ord_i1, rs.ord_i2,
-                            eps.eps_li_1, rs.err_flag);
-        if (rs.err_flag) stop(too_many_patches);
-        structure::patch_li(false, rs.iomax, n, ieps, eps_pat, rect, rs.ord_i1, rs.ord_i2,
-                            eps.eps_li_2, rs.err_flag);
-        if (rs.err_flag) stop(too_many_patches);
+    if (s.hdr.li_rules) {
+        bool too_many = false;
+        structure::patch_fourier_stripes(s.par.iomax, n, ieps, eps_pat, rect, o.ord_i1, o.ord_i2,
+                                         eps.eps_conv, too_many);
+        structure::patch_li(true, s.par.iomax, n, ieps, eps_pat, rect, o.ord_i1, o.ord_i2,
+                            eps.eps_li_1, too_many);
+        if (too_many) stop(too_many_patches);
+        structure::patch_li(false, s.par.iomax, n, ieps, eps_pat, rect, o.ord_i1, o.ord_i2,
+                            eps.eps_li_2, too_many);
+        if (too_many) stop(too_many_patches);
     } else {
-        structure::patch_fourier(rs.iomax, n, ieps, eps_pat, rect, rs.ord_i1, rs.ord_i2,
+        structure::patch_fourier(s.par.iomax, n, ieps, eps_pat, rect, o.ord_i1, o.ord_i2,
                                  eps.eps_conv);
         linalg::mat_copy(n, eps.eps_li_1, eps.eps_conv);
     }
 
     int status = 0;
-    if (!(rs.grid_angle == 0.0) || !rs.li_rules) {
+    if (!(s.hdr.grid_angle == 0.0) || !s.hdr.li_rules) {
         array1<cplx> inv_eps(ieps);
         for (int p = 1; p <= ieps; ++p) inv_eps(p) = cplx(1.0, 0.0) / eps_pat(p);
-        if (rs.li_rules) {
-            structure::patch_fourier_stripes(rs.iomax, n, ieps, inv_eps, rect, rs.ord_i1,
-                                             rs.ord_i2, eps.eps_inv_rule, rs.err_flag);
+        if (s.hdr.li_rules) {
+            bool unused_flag = false;  // the same patches: their count passed above
+            structure::patch_fourier_stripes(s.par.iomax, n, ieps, inv_eps, rect, o.ord_i1,
+                                             o.ord_i2, eps.eps_inv_rule, unused_flag);
         } else {
-            structure::patch_fourier(rs.iomax, n, ieps, inv_eps, rect, rs.ord_i1, rs.ord_i2,
+            structure::patch_fourier(s.par.iomax, n, ieps, inv_eps, rect, o.ord_i1, o.ord_i2,
                                      eps.eps_inv_rule);
         }
         linalg::matinv(1, n, eps.eps_inv_rule, status);
     }
     linalg::matinv(1, n, eps.eps_conv, status);
 
-    if (rs.l_info && rs.my_proc == 0)
+    if (s.talk())
         platform::console_line((textio::free_line() << " eh_inv").str());
 }
 
 // ---- pixel map from an eps-fill file (type 5) ---------------------------------------
 
-void pixel_map_entry(run_state& rs, run_streams& st, grating_eps& eps) {
-    rs.lay_diag = false;
-    textio::line_source& src = entry_stream(rs, st);
-    const int n = rs.norder;
+void pixel_map_entry(const run_setup& s, layer_cursor& cur, run_streams& st, grating_eps& eps) {
+    cur.lay_diag = false;
+    textio::line_source& src = entry_stream(cur, st);
+    const int n = s.orders.norder;
 
     std::string fill_name;
     if (!read_record(src, {textio::text(fill_name, 260)})) stop(read_error_fill_info);
 
-    cplx n_bg;
-    structure::read_nk(n_bg, rs.lambda, rs.mat_src, st.materials(), rs.err_flag, rs.neg_k_flag);
-    if (rs.err_flag) stop(read_error_fill_background);
-    if (rs.neg_k_flag) stop(neg_k_layer);
+    const nk_record bg = read_material(s.par.lambda, cur.mat_src, st.materials());
+    const cplx n_bg = bg.n;
+    if (bg.read_error) stop(read_error_fill_background);
+    if (bg.neg_k) stop(neg_k_layer);
 
     textio::file_source fill;
     if (!fill.open(fill_name, false)) stop(open_error_fill);
@@ -171,26 +174,26 @@ void pixel_map_entry(run_state& rs, run_streams& st, grating_eps& eps) {
     if (!read_record(fill, {&fill_count})) stop(read_error_fill);
     if (fill_count < 0) stop(read_error_fill);
 
-    const int mat_src_entry = rs.mat_src;
-    rs.mat_src = 2;
+    const int mat_src_entry = cur.mat_src;
+    cur.mat_src = 2;
     structure::material_streams materials = st.materials();
     materials.eps_fill = &fill;
     // eps_pat[0] is the background; grown record by record, so that a count
     // larger than the file ends at a read error rather than a huge allocation.
     std::vector<cplx> eps_pat(1);
     for (int k = 1; k <= fill_count; ++k) {
-        cplx n_k;
-        structure::read_nk(n_k, rs.lambda, rs.mat_src, materials, rs.err_flag, rs.neg_k_flag);
-        if (rs.err_flag) stop(read_error_fill_index);
-        if (rs.neg_k_flag) stop(neg_k_layer);
+        const nk_record rec = read_material(s.par.lambda, cur.mat_src, materials);
+        const cplx n_k = rec.n;
+        if (rec.read_error) stop(read_error_fill_index);
+        if (rec.neg_k) stop(neg_k_layer);
         eps_pat.push_back(n_k * n_k);
     }
     eps_pat[0] = n_bg * n_bg;
-    rs.mat_src = mat_src_entry;
+    cur.mat_src = mat_src_entry;
 
     int kexp = 0, nruns = 0;
     if (!read_record(fill, {&kexp, &nruns})) stop(read_error_fill);
-    if (!grid_exponent_ok(kexp, rs.nmax1d)) stop(read_error_fill);
+    if (!grid_exponent_ok(kexp, s.orders.nmax1d)) stop(read_error_fill);
     const int m = 1 << kexp;
 
     // Position p = j + (k-1)*M holds grid cell (j, k): the column-major storage
@@ -211,31 +214,29 @@ void pixel_map_entry(run_state& rs, run_streams& st, grating_eps& eps) {
     fill.close();
     if (position != total) stop(fill_inconsistent);
 
-    read_thickness(rs, src, read_error_fill_info);
+    read_thickness(cur, src, read_error_fill_info);
 
     allocate_eps(n, eps);
-    structure::layer_eps_matrices(rs.li_rules, m, fill_pixels, rs.grid_angle, eps.eps_conv,
-                                  eps.eps_li_2, eps.eps_li_1, eps.eps_inv_rule, rs.nmax1d,
-                                  rs.nmax1d, rs.iomax, n, rs.ord_i1, rs.ord_i2);
+    structure::layer_eps_matrices(s.hdr.li_rules, fill_pixels, s.hdr.grid_angle, s.orders, eps);
 }
 
 // ---- rasters of one or two shapes (types 9 and 10) ----------------------------------
 
-void raster_entry(run_state& rs, run_streams& st, int layer_type, grating_eps& eps) {
-    rs.lay_diag = false;
-    textio::line_source& src = entry_stream(rs, st);
-    const int n = rs.norder;
+void raster_entry(const run_setup& s, layer_cursor& cur, run_streams& st, int layer_type,
+                  grating_eps& eps) {
+    cur.lay_diag = false;
+    textio::line_source& src = entry_stream(cur, st);
+    const int n = s.orders.norder;
     const bool two_shapes = std::llabs(static_cast<long long>(layer_type)) == raster_two_code;
     const int nmat = two_shapes ? 3 : 2;
 
     // Refractive indices (background first); the painters square them.
     array1<cplx> eps_pat(nmat);
     for (int k = 1; k <= nmat; ++k) {
-        cplx n_k;
-        structure::read_nk(n_k, rs.lambda, rs.mat_src, st.materials(), rs.err_flag,
-                           rs.neg_k_flag);
-        if (rs.err_flag) stop(read_error_patch_eps);
-        if (rs.neg_k_flag) stop(neg_k_layer);
+        const nk_record rec = read_material(s.par.lambda, cur.mat_src, st.materials());
+        const cplx n_k = rec.n;
+        if (rec.read_error) stop(read_error_patch_eps);
+        if (rec.neg_k) stop(neg_k_layer);
         eps_pat(k) = n_k;
     }
     auto check_indices = [&]() {
@@ -256,32 +257,30 @@ void raster_entry(run_state& rs, run_streams& st, int layer_type, grating_eps& e
         // Lengths in micrometres in either file.
         array1<double>& size = k == 1 ? size1 : size2;
         array1<double>& centre = k == 1 ? centre1 : centre2;
-        size(1) = c1 / rs.dy;
-        size(2) = c2 / rs.dz;
-        centre(1) = c3 / rs.dy;
-        centre(2) = c4 / rs.dz;
+        size(1) = c1 / s.hdr.dy;
+        size(2) = c2 / s.hdr.dz;
+        centre(1) = c3 / s.hdr.dy;
+        centre(2) = c4 / s.hdr.dz;
     }
 
     int kexp = 0;
     if (!read_record(src, {&kexp})) stop(read_error_thickness);
-    if (!grid_exponent_ok(kexp, rs.nmax1d)) stop(read_error_thickness);
+    if (!grid_exponent_ok(kexp, s.orders.nmax1d)) stop(read_error_thickness);
     const int m = 1 << kexp;
-    read_thickness(rs, src, read_error_thickness);
+    read_thickness(cur, src, read_error_thickness);
 
     allocate_eps(n, eps);
     full_mat eps_grid(m);
     const bool shape_flag = layer_type > 0;
-    const double ratio = rs.dz / rs.dy;
+    const double ratio = s.hdr.dz / s.hdr.dy;
     if (two_shapes) {
-        structure::fill_eps_grid2(shape_flag, ratio, rs.grid_angle, eps_pat, size1, centre1, size2,
+        structure::fill_eps_grid2(shape_flag, ratio, s.hdr.grid_angle, eps_pat, size1, centre1, size2,
                                   centre2, shape_angle, m, eps_grid, shape_power);
     } else {
-        structure::fill_eps_grid(shape_flag, ratio, rs.grid_angle, eps_pat, size1, centre1,
+        structure::fill_eps_grid(shape_flag, ratio, s.hdr.grid_angle, eps_pat, size1, centre1,
                                  shape_angle(1), m, eps_grid, shape_power(1));
     }
-    structure::layer_eps_matrices(rs.li_rules, m, eps_grid, rs.grid_angle, eps.eps_conv,
-                                  eps.eps_li_2, eps.eps_li_1, eps.eps_inv_rule, rs.nmax1d,
-                                  rs.nmax1d, rs.iomax, n, rs.ord_i1, rs.ord_i2);
+    structure::layer_eps_matrices(s.hdr.li_rules, eps_grid, s.hdr.grid_angle, s.orders, eps);
 }
 
 }  // namespace rcwa::run

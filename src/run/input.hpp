@@ -35,39 +35,48 @@ struct run_streams {
 // item. A missing argument keeps the default of run_state (no override, run
 // index 0, no ellipsometric values). arg_buffer ends up holding the text of
 // argument 3, blank-padded to 128 characters.
-void read_command_line(const std::vector<std::string>& args, run_state& rs,
+void read_command_line(const std::vector<std::string>& args, command_line& cmd,
                        std::string& arg_buffer);
 
 // The "arg", banner and "parameter" lines (process 0).
-void print_banner(const run_state& rs, const std::string& arg_buffer);
+void print_banner(bool root, const command_line& cmd, const std::string& arg_buffer);
 
 // Control file: existence check, up to ten tries to open it with writers
 // denied, then the three names, each echoed (process 0) and its file opened.
-void open_input_files(run_state& rs, run_streams& st);
+void open_input_files(bool root, run_streams& st);
 
 // Parameter file records 1 and 2 (iomin, iomax) and their check.
-void read_order_limits(run_state& rs, run_streams& st);
+void read_order_limits(param_file& par, run_streams& st);
 
 // 2D-stack header and, with Li's rules off, mix_weight.
-void read_stack_header(run_state& rs, run_streams& st);
+void read_stack_header(stack_header& hdr, run_streams& st);
 
 // Parameter file records 3 to 8 with the par_kind override; closes the file.
-void read_incidence(run_state& rs, run_streams& st);
+void read_incidence(const command_line& cmd, param_file& par, run_streams& st);
 
 // Incidence echo (process 0), the angles turned into radians, truncation echo.
-void echo_incidence(run_state& rs);
+void echo_incidence(bool root, param_file& par);
 
 // 2D-stack file: dy, dz, grid_angle when the header asks for it, nlayer.
-void read_periods(run_state& rs, run_streams& st);
+void read_periods(stack_header& hdr, run_streams& st);
 
 // The whole output-control file; fname_out gets its sweep suffix.
-void read_output_control(run_state& rs, run_streams& st);
+void read_output_control(const command_line& cmd, output_control& out, run_streams& st);
 
 // Superstrate material and thickness; eps_sup, k0sq_eps_sup, k_inc_y, k_inc_z.
-void read_superstrate(run_state& rs, run_streams& st);
+void read_superstrate(const param_file& par, const stack_header& hdr, media_values& media,
+                      run_streams& st);
 
-// Substrate material and thickness (into rs.thickness); eps_sub, k0sq_eps_sub.
-void read_substrate(run_state& rs, run_streams& st);
+// Substrate material and thickness; eps_sub, k0sq_eps_sub.
+void read_substrate(const param_file& par, media_values& media, run_streams& st);
+
+// A material record read by structure::read_nk, with its two flags.
+struct nk_record {
+    cplx n;
+    bool read_error = false;  // unreadable record or value
+    bool neg_k = false;       // Im(n) < 0
+};
+nk_record read_material(double lambda, int mat_src, const structure::material_streams& streams);
 
 // The result base name of a sweep run: the part of fname_out before its first
 // two blanks, the digits of |run_index| and ".txt", blank-padded to 260.

@@ -32,28 +32,22 @@ namespace {
 // The run's arrays for the N of the run, once the order set is known. More
 // entries than a vector can hold (length_error) is a shortage of memory here
 // too: (2N)^2 passes that bound once iomax nears ten thousand.
-void allocate_run_arrays(run_state& rs) try {
-    const int n = rs.norder;
+void allocate_run_arrays(int n, stack_state& stack, scratch& work) try {
     const int n2 = 2 * n;
     // The 2N by 2N matrices first: when the orders are too many for the
     // memory, the run learns it before it has spent time on anything else.
-    for (full_mat* m : {&rs.r_mat, &rs.t_mat, &rs.p_mat, &rs.q_mat, &rs.x_mat, &rs.y_mat,
-                        &rs.q_copy, &rs.m_mat})
+    for (full_mat* m : {&stack.r_mat, &stack.t_mat, &work.p_mat, &work.q_mat, &work.x_mat,
+                        &work.y_mat, &work.q_copy, &work.m_mat})
         m->resize(n2);
-    rs.ord_i1.resize(n);
-    rs.ord_i2.resize(n);
-    rs.ord_slot.resize(n);
-    rs.ord_of.resize(n);
-    rs.kt2.resize(n);
-    rs.gam.resize(n2);
-    rs.kn_sub.resize(n2);
-    rs.kn_sup.resize(n2);
-    rs.p_bd.resize(n);
-    rs.q_bd.resize(n);
-    rs.x_bd.resize(n);
-    rs.y_bd.resize(n);
-    rs.prop_t.resize(n);
-    rs.prop_r.resize(n);
+    work.gam.resize(n2);
+    stack.kn_sub.resize(n2);
+    stack.kn_sup.resize(n2);
+    work.p_bd.resize(n);
+    work.q_bd.resize(n);
+    work.x_bd.resize(n);
+    work.y_bd.resize(n);
+    stack.prop_t.resize(n);
+    stack.prop_r.resize(n);
 } catch (const std::length_error&) {
     throw std::bad_alloc();
 }
@@ -67,28 +61,31 @@ void free_run_arrays(run_state& rs) { rs = run_state{}; }
     linalg::abort_job(out_of_memory.code);
 }
 
-void substrate(run_state& rs, run_streams& st) {
-    read_substrate(rs, st);
-    const int n = rs.norder;
-    structure::kn_orders(n, true, rs.k0sq_eps_sub, rs.ord_slot, rs.kt2, rs.kn_sub);
-    for (int i = 1; i <= n; ++i) rs.kn_sub(n + i) = rs.kn_sub(i);
-    structure::mark_propagating(n, rs.k0sq_eps_sub.real(), rs.kt2, rs.ord_slot, rs.n_prop_t,
-                                rs.prop_t);
-    structure::halfspace_te_tm(rs.nmax1d, n, rs.grid_angle, rs.ord_i1, rs.ord_i2, rs.ky_1d,
-                               rs.kz_1d, rs.r_mat, rs.t_mat, rs.kn_sub, rs.k0sq_eps_sub,
-                               rs.thickness);
+void substrate(run_setup& s, stack_state& stack, run_streams& st) {
+    read_substrate(s.par, s.media, st);
+    const structure::order_set& o = s.orders;
+    const int n = o.norder;
+    structure::kn_orders(n, true, s.media.k0sq_eps_sub, o.ord_slot, o.kt2, stack.kn_sub);
+    for (int i = 1; i <= n; ++i) stack.kn_sub(n + i) = stack.kn_sub(i);
+    structure::mark_propagating(n, s.media.k0sq_eps_sub.real(), o.kt2, o.ord_slot, stack.n_prop_t,
+                                stack.prop_t);
+    structure::halfspace_te_tm(o.nmax1d, n, s.hdr.grid_angle, o.ord_i1, o.ord_i2, o.ky_1d, o.kz_1d,
+                               stack.r_mat, stack.t_mat, stack.kn_sub, s.media.k0sq_eps_sub,
+                               s.media.thick_sub);
 }
 
 // The loop from the substrate upward; a sequence entry splices the entries of
 // its file into the loop and restarts it.
-void layer_loop(run_state& rs, run_streams& st) {
+void layer_loop(const run_setup& s, layer_cursor& cur, stack_state& stack, scratch& work,
+                run_streams& st) {
+    int nlayer = s.hdr.nlayer;  // entries still to come, a spliced sequence included
     int i = 1;
-    while (i <= rs.nlayer) {
+    while (i <= nlayer) {
         textio::line_source* src = &st.stack;
-        if (rs.mat_src == 1) {
-            ++rs.seq_count;
-            if (rs.seq_count > rs.nseq) {
-                rs.mat_src = 0;
+        if (cur.mat_src == 1) {
+            ++cur.seq_count;
+            if (cur.seq_count > cur.nseq) {
+                cur.mat_src = 0;
                 st.seq.close();
             } else {
                 src = &st.seq;
@@ -96,7 +93,7 @@ void layer_loop(run_state& rs, run_streams& st) {
         }
         int layer_type = 0;
         if (!textio::read_record(*src, {&layer_type})) stop(read_error_ntype);
-        if (rs.l_info && rs.my_proc == 0)
+        if (s.talk())
             platform::console_line((textio::free_line() << "layer_type = " << layer_type).str());
 
         const long long code = std::llabs(static_cast<long long>(layer_type));
@@ -104,74 +101,74 @@ void layer_loop(run_state& rs, run_streams& st) {
             // The records of a sequence or cone entry come from the 2D-stack
             // file and sequence files do not nest: inside a sequence file such
             // an entry would read the wrong file and lose the rest of this one.
-            if (rs.mat_src == 1) stop(read_error_ntype);
-            if (code == cone_code) cone_entry(rs, st);
-            else sequence_entry(rs, st);
+            if (cur.mat_src == 1) stop(read_error_ntype);
+            if (code == cone_code) cone_entry(s.par.lambda, cur, st);
+            else sequence_entry(cur, st);
             // The entries still to come must stay countable.
-            if (rs.nseq > INT_MAX - (rs.nlayer - i))
+            if (cur.nseq > INT_MAX - (nlayer - i))
                 stop(read_error_seq);
-            rs.mat_src = 1;
-            rs.nlayer = rs.nlayer - i + rs.nseq;
-            rs.seq_count = 0;
+            cur.mat_src = 1;
+            nlayer = nlayer - i + cur.nseq;
+            cur.seq_count = 0;
             i = 1;
             continue;
         }
         if (rejected_layer_code(code)) rejected_code();
-        if (grating_layer_code(code)) grating_layer(rs, st, layer_type);
-        else homogeneous_layer(rs, st);
+        if (grating_layer_code(code))
+            grating_layer(s, cur, stack, work, st, layer_type);
+        else
+            homogeneous_layer(s, cur, stack, work, st);
         ++i;
     }
 }
 
 void run(const std::vector<std::string>& args, run_state& rs, run_streams& st) {
+    run_setup& s = rs.setup;
     std::string arg_buffer;
-    read_command_line(args, rs, arg_buffer);
-    print_banner(rs, arg_buffer);
+    read_command_line(args, s.cmd, arg_buffer);
+    print_banner(s.root(), s.cmd, arg_buffer);
     const std::array<int, 4> run_clock = platform::time_of_day_hundredths();
 
-    open_input_files(rs, st);
-    read_order_limits(rs, st);
-    read_stack_header(rs, st);
-    rs.err_flag = false;
-    rs.mat_src = 0;
-    rs.lay_diag = true;
+    open_input_files(s.root(), st);
+    read_order_limits(s.par, st);
+    read_stack_header(s.hdr, st);
+    rs.cursor = layer_cursor{};
     st.ctr.close();
-    read_incidence(rs, st);
-    rs.nmax1d = rs.iomax - rs.iomin + 1;
-    rs.ky_1d.resize(rs.nmax1d);
-    rs.kz_1d.resize(rs.nmax1d);
-    rs.row_range.resize(rs.nmax1d);
-    echo_incidence(rs);
-    read_periods(rs, st);
-    rs.k0 = linalg::two_pi / rs.lambda;
-    rs.k0sq = rs.k0 * rs.k0;
-    read_output_control(rs, st);
-    read_superstrate(rs, st);
+    read_incidence(s.cmd, s.par, st);
+    echo_incidence(s.root(), s.par);
+    read_periods(s.hdr, st);
+    s.media.k0 = linalg::two_pi / s.par.lambda;
+    s.media.k0sq = s.media.k0 * s.media.k0;
+    read_output_control(s.cmd, s.out, st);
+    read_superstrate(s.par, s.hdr, s.media, st);
 
-    structure::truncate_orders(rs.nmax1d, rs.nmax1d, rs.trunc_shape, rs.row_range, rs.norder);
-    allocate_run_arrays(rs);
-    structure::order_tables(rs.nmax1d, rs.nmax1d, rs.norder, rs.row_range, rs.grid_angle, rs.dy,
-                            rs.dz, rs.k_inc_y, rs.k_inc_z, rs.ky_1d, rs.kz_1d, rs.kt2,
-                            rs.ord_slot, rs.ord_of, rs.ord_i1, rs.ord_i2);
+    structure::order_set& orders = s.orders;
+    orders.nmax1d = s.par.iomax - s.par.iomin + 1;
+    structure::truncate_orders(orders.nmax1d, orders.nmax1d, s.par.trunc_shape, orders.row_range,
+                               orders.norder);
+    // The arrays of the run before the order tables: see allocate_run_arrays.
+    allocate_run_arrays(orders.norder, rs.stack, rs.work);
+    structure::order_tables(orders, s.hdr.grid_angle, s.hdr.dy, s.hdr.dz, s.media.k_inc_y,
+                            s.media.k_inc_z);
 
-    if (rs.lfout) {
-        if (rs.iout >= -3 && rs.iout <= 3 && rs.iout != 0 && rs.run_index == -1)
-            rs.iout = -rs.iout;
-        if (rs.my_proc == 0) {
-            init_output_files(rs.iout, rs.i_eff, rs.i_format, rs.nop[3], rs.nop[4], rs.nop[1],
-                              rs.nop[2], rs.iomax, rs.norder, rs.ord_i1, rs.ord_i2, rs.ord_of,
-                              rs.fname_out, rs.err_flag, rs.tag_pos);
-            if (rs.err_flag) stop(output_init_error);
+    if (s.out.lfout) {
+        int code = s.out.iout;
+        if (code >= -3 && code <= 3 && code != 0 && s.cmd.run_index == -1) code = -code;
+        if (s.root()) {
+            int tag_pos = 0;
+            if (!init_output_files(code, s.out, s.orders, tag_pos))
+                stop(output_init_error);
+            s.out.tag_pos = tag_pos;
         }
-        rs.iout = std::abs(rs.iout);
+        s.out.iout = std::abs(s.out.iout);
     }
 
-    substrate(rs, st);
-    layer_loop(rs, st);
-    superstrate_step(rs, st);
-    per_order_results(rs);
+    substrate(s, rs.stack, st);
+    layer_loop(s, rs.cursor, rs.stack, rs.work, st);
+    superstrate_step(s, rs.stack, rs.work, st);
+    per_order_results(s, rs.stack);
 
-    if (!rs.lfout && rs.my_proc == 0) {
+    if (!s.out.lfout && s.root()) {
         platform::console_line(total_time_line(run_clock, platform::time_of_day_hundredths()));
         platform::console_pause((textio::free_line() << "hit any key to finish").str());
     }
@@ -199,7 +196,7 @@ std::string total_time_line(const std::array<int, 4>& start, const std::array<in
 
 int rcwa2d_main(const std::vector<std::string>& args) {
     run_state rs;
-    linalg::process_info(rs.my_proc, rs.nprocs);
+    linalg::process_info(rs.setup.my_proc, rs.setup.nprocs);
     int status = normal_end.code;
     {
         run_streams st;

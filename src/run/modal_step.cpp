@@ -49,88 +49,90 @@ bool all_finite(int n, const full_mat& m) {
 
 }  // namespace
 
-void grating_modal_step(run_state& rs, grating_eps& eps) {
-    const int n = rs.norder;
+void grating_modal_step(const run_setup& setup, double thickness, stack_state& stack, scratch& work,
+                        grating_eps& eps) {
+    const structure::order_set& o = setup.orders;
+    const int n = o.norder;
     const int n2 = 2 * n;
-    const bool talk = rs.l_info && rs.my_proc == 0;
+    const bool talk = setup.talk();
     linalg::time_stamp stamp{};
-    if (rs.my_proc == 0) stamp = linalg::take_stamp();
+    if (setup.root()) stamp = linalg::take_stamp();
 
     // eps_conv is not scaled: eigen_matrix_eps takes k0sq itself.
-    linalg::mat_scale(n, eps.eps_li_2, rs.k0sq);
-    linalg::mat_scale(n, eps.eps_inv_rule, rs.k0sq);
-    linalg::mat_scale(n, eps.eps_li_1, rs.k0sq);
+    linalg::mat_scale(n, eps.eps_li_2, setup.media.k0sq);
+    linalg::mat_scale(n, eps.eps_inv_rule, setup.media.k0sq);
+    linalg::mat_scale(n, eps.eps_li_1, setup.media.k0sq);
 
-    structure::eigen_matrix_eps(rs.nmax1d, n, rs.ord_i1, rs.ord_i2, rs.ky_1d, rs.kz_1d, rs.k0sq,
-                                eps.eps_conv, rs.grid_angle, rs.p_mat);
-    if (rs.li_rules) {
-        structure::eigen_matrix_li(rs.nmax1d, n, rs.ord_i1, rs.ord_i2, rs.ky_1d, rs.kz_1d,
-                                   eps.eps_li_1, eps.eps_li_2, eps.eps_inv_rule, rs.grid_angle,
-                                   rs.q_mat);
+    structure::eigen_matrix_eps(o.nmax1d, n, o.ord_i1, o.ord_i2, o.ky_1d, o.kz_1d, setup.media.k0sq,
+                                eps.eps_conv, setup.hdr.grid_angle, work.p_mat);
+    if (setup.hdr.li_rules) {
+        structure::eigen_matrix_li(o.nmax1d, n, o.ord_i1, o.ord_i2, o.ky_1d, o.kz_1d,
+                                   eps.eps_li_1, eps.eps_li_2, eps.eps_inv_rule, setup.hdr.grid_angle,
+                                   work.q_mat);
     } else {
-        structure::eigen_matrix_mix(rs.nmax1d, n, rs.ord_i1, rs.ord_i2, rs.ky_1d, rs.kz_1d,
-                                    rs.mix_weight, eps.eps_li_1, eps.eps_inv_rule, rs.grid_angle,
-                                    rs.q_mat);
+        structure::eigen_matrix_mix(o.nmax1d, n, o.ord_i1, o.ord_i2, o.ky_1d, o.kz_1d,
+                                    setup.hdr.mix_weight, eps.eps_li_1, eps.eps_inv_rule, setup.hdr.grid_angle,
+                                    work.q_mat);
     }
 
     // The product carries 1/cos^2 of the grid angle; exactly 1 on an
     // orthogonal grid.
-    const double c = std::cos(rs.grid_angle * linalg::deg_to_rad);
+    const double c = std::cos(setup.hdr.grid_angle * linalg::deg_to_rad);
     const double s = 1.0 / c;
-    linalg::mat_scale(n2, rs.p_mat, s);
-    linalg::mat_scale(n2, rs.q_mat, s);
+    linalg::mat_scale(n2, work.p_mat, s);
+    linalg::mat_scale(n2, work.q_mat, s);
 
     eps = grating_eps{};
 
     int info = 0;
-    linalg::matmult(n2, cplx(1.0, 0.0), rs.p_mat, rs.q_mat, rs.m_mat, info);
-    linalg::mat_copy(n2, rs.q_copy, rs.q_mat);
+    linalg::matmult(n2, cplx(1.0, 0.0), work.p_mat, work.q_mat, work.m_mat, info);
+    linalg::mat_copy(n2, work.q_copy, work.q_mat);
 
     {
         array1<cplx> eig_val(n2);
         full_mat eig_vr(n2);
         full_mat eig_vl(n2);
 
-        clear_tiny_entries(n2, rs.m_mat);
+        clear_tiny_entries(n2, work.m_mat);
         // Only process 0's matrix and status mean anything, so a failure ends
         // the whole job. A matrix with NaN or infinite entries is not handed
         // to the library at all: its iterations could run for minutes.
-        if (rs.my_proc == 0 && !all_finite(n2, rs.m_mat)) eigen_failed();
-        linalg::eigen_dist(n2, eigen_block, 0.0, rs.m_mat, eig_val, rs.gam, eig_vl, eig_vr, info);
-        if (rs.my_proc == 0 && info != 0) eigen_failed();
+        if (setup.root() && !all_finite(n2, work.m_mat)) eigen_failed();
+        linalg::eigen_dist(n2, eigen_block, 0.0, work.m_mat, eig_val, work.gam, eig_vl, eig_vr, info);
+        if (setup.root() && info != 0) eigen_failed();
         // A mode at grazing exit is taken where a film takes its order: its
         // eigenvalue is k0^2 w / c^2 with w = kt^2 - c^2 k0^2 eps for a
         // uniform layer, and the floor of w shifts k0^2 eps by dk.
         std::vector<std::pair<int, cplx>> grazing;
         for (int k = 1; k <= n2; ++k) {
-            const cplx dk = structure::grazing_shift(eig_val(k) * (c * c / rs.k0sq), c);
+            const cplx dk = structure::grazing_shift(eig_val(k) * (c * c / setup.media.k0sq), c);
             if (dk != cplx(0.0, 0.0)) {
-                rs.gam(k) = linalg::gam_rule_a(eig_val(k) - rs.k0sq * dk, 0.0);
+                work.gam(k) = linalg::gam_rule_a(eig_val(k) - setup.media.k0sq * dk, 0.0);
                 grazing.emplace_back(k, dk);
             }
-            rs.gam(k) = rs.gam(k) / rs.k0;
+            work.gam(k) = work.gam(k) / setup.media.k0;
         }
 
-        linalg::matmult(n2, cplx(1.0, 0.0), rs.q_copy, eig_vr, rs.m_mat, info);
+        linalg::matmult(n2, cplx(1.0, 0.0), work.q_copy, eig_vr, work.m_mat, info);
 
         // Column b of both mode matrices belongs to mode b.
         for (int b = 1; b <= n2; ++b) {
-            const cplx g = cplx(0.0, -1.0) * rs.gam(b);
+            const cplx g = cplx(0.0, -1.0) * work.gam(b);
             for (int a = 1; a <= n2; ++a) {
-                rs.p_mat(a, b) = g * eig_vr(a, b);
-                rs.x_mat(a, b) = -rs.m_mat(a, b);
+                work.p_mat(a, b) = g * eig_vr(a, b);
+                work.x_mat(a, b) = -work.m_mat(a, b);
             }
         }
         // The second factor at the shifted k0^2 eps is Q + dk D with
         // D = i [[sn I, -I], [I, -sn I]] (q_copy holds Q / c): without it
         // two grazing layers in a row leave a zero row to invert.
-        const double sn = std::sin(rs.grid_angle * linalg::deg_to_rad);
+        const double sn = std::sin(setup.hdr.grid_angle * linalg::deg_to_rad);
         for (const auto& [b, dk] : grazing) {
             const cplx f = cplx(0.0, 1.0) * dk / c;
             for (int a = 1; a <= n; ++a) {
                 const cplx top = eig_vr(a, b), bot = eig_vr(n + a, b);
-                rs.x_mat(a, b) -= f * (sn * top - bot);
-                rs.x_mat(n + a, b) -= f * (top - sn * bot);
+                work.x_mat(a, b) -= f * (sn * top - bot);
+                work.x_mat(n + a, b) -= f * (top - sn * bot);
             }
         }
     }
@@ -139,17 +141,17 @@ void grating_modal_step(run_state& rs, grating_eps& eps) {
         platform::console_line(linalg::timing_line_since("TIME for Eigen: ", stamp));
         stamp = linalg::take_stamp();
     }
-    linalg::rti_link(rs.p_mat, rs.x_mat, rs.r_mat, rs.t_mat, n2);
+    linalg::rti_link(work.p_mat, work.x_mat, stack.r_mat, stack.t_mat, n2);
     if (talk) {
         platform::console_line(linalg::timing_line_since("TIME for rti_link: ", stamp));
         stamp = linalg::take_stamp();
     }
-    structure::t_link(rs.thickness, rs.gam, rs.r_mat, rs.t_mat, n);
+    structure::t_link(thickness, work.gam, stack.r_mat, stack.t_mat, n);
     if (talk) {
         platform::console_line(linalg::timing_line_since("TIME for t_link: ", stamp));
         stamp = linalg::take_stamp();
     }
-    linalg::rt_link(rs.p_mat, rs.x_mat, rs.r_mat, rs.t_mat, n2);
+    linalg::rt_link(work.p_mat, work.x_mat, stack.r_mat, stack.t_mat, n2);
     if (talk) platform::console_line(linalg::timing_line_since("TIME for rt_link: ", stamp));
 }
 

@@ -25,29 +25,31 @@ struct order_record {
     cplx r_amp[4], t_amp[4];
 };
 
-// Prepares the result files (process 0, before the substrate is read). A
-// per-quantity window with an order whose tag names no file throws run_stop
-// 90 (ends_job) before anything is deleted.
-void init_output_files(int code, int i_eff, int i_format, int nop3, int nop4, int nop1, int nop2,
-                       int iomax, int norder, const array1<int>& ord_i1, const array1<int>& ord_i2,
-                       const array1<int>& ord_of, std::string& fname_out, bool& err_flag,
+// Prepares the result files of layout |code| (process 0, before the substrate
+// is read); a negative code deletes the old files of a sweep's first run. In
+// the per-quantity layouts tag_pos gets the position of the order tag in
+// out.fname_out; otherwise it is left alone. False when an old file could not
+// be deleted or a new table not started. A per-quantity window with an order
+// whose tag names no file throws run_stop 90 (ends_job) before anything is
+// deleted.
+bool init_output_files(int code, const output_control& out, const structure::order_set& orders,
                        int& tag_pos);
 
 // The records of one order inside the window (process 0, lfout true).
-// Uses rs.iout (positive), i_eff, i_format, par_value, k0, n_sub, fname_out,
-// tag_pos; may throw run_stop 95 (ends_job) when a file cannot be opened or
-// a record not written.
-void write_order_output(run_state& rs, const order_record& rec);
+// Uses s.out (iout positive), par_value, k0, n_sub; may throw run_stop 95
+// (ends_job) when a file cannot be opened or a record not written.
+void write_order_output(const run_setup& s, const order_record& rec);
 
 // After the pass (process 0, lfout true): the closing record of layout 0 and,
 // in the one-file layouts, the energy-error record. May throw run_stop 95
 // (open or write failed; 96 for the closing record).
-void write_run_end(run_state& rs, double error_te, double error_tm);
+void write_run_end(const run_setup& s, double error_te, double error_tm);
 
-// The project file block of this run (process 0, lproject true); the final
-// r_mat, t_mat, kn_sup, masks and order set of rs are read. May throw
-// run_stop 750 (ends_job) when the file cannot be opened or the block not written.
-void write_project_file(const run_state& rs);
+// The project file block of this run (process 0, lproject true) from the
+// final stack: r_mat, t_mat, kn_sup, kn_sub and the masks, with the order
+// set. May throw run_stop 750 (ends_job) when the file cannot be opened or
+// the block not written.
+void write_project_file(const run_setup& s, const stack_state& stack);
 
 // ---- names of the result files ----
 

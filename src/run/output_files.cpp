@@ -131,17 +131,17 @@ void amp_values(const cplx (&amp)[4], double scale, double (&out)[8]) {
 
 bool zeroth_order(const order_record& rec) { return rec.i1 == 0 && rec.i2 == 0; }
 
-void write_one_file_records(platform::out_file& f, run_state& rs, const order_record& rec) {
-    const int fmt = rs.i_format;
-    const double par = rs.par_value;
+void write_one_file_records(platform::out_file& f, const run_setup& s, const order_record& rec,
+                            bool& err) {
+    const int fmt = s.out.i_format;
+    const double par = s.cmd.par_value;
     const int i2 = rec.i2, i1 = rec.i1;
-    bool& err = rs.err_flag;
     const double r_ges[2] = {rec.r_eff[0] + rec.r_eff[1], rec.r_eff[2] + rec.r_eff[3]};
     const double t_ges[2] = {rec.t_eff[0] + rec.t_eff[1], rec.t_eff[2] + rec.t_eff[3]};
     double v8[8];
 
-    if (rs.iout == 0 || rs.iout == 6) {
-        switch (rs.i_eff) {
+    if (s.out.iout == 0 || s.out.iout == 6) {
+        switch (s.out.i_eff) {
             case 0:
                 join(rec.r_eff, rec.t_eff, v8);
                 write_order_amp(f, fmt, par, i2, i1, v8, err);
@@ -174,9 +174,9 @@ void write_one_file_records(platform::out_file& f, run_state& rs, const order_re
                 }
                 break;
             case 6:
-                amp_values(rec.r_amp, rs.k0, v8);
+                amp_values(rec.r_amp, s.media.k0, v8);
                 write_order_amp(f, fmt, par, i2, i1, v8, err);
-                amp_values(rec.t_amp, rs.k0 * rs.n_sub.real(), v8);
+                amp_values(rec.t_amp, s.media.k0 * s.media.n_sub.real(), v8);
                 write_order_amp(f, fmt, par, i2, i1, v8, err);
                 break;
             default:
@@ -184,13 +184,13 @@ void write_one_file_records(platform::out_file& f, run_state& rs, const order_re
         }
         return;
     }
-    if (rs.iout == 4 || rs.iout == 5) {
-        const bool refl = rs.iout == 4;
+    if (s.out.iout == 4 || s.out.iout == 5) {
+        const bool refl = s.out.iout == 4;
         const auto& eff = refl ? rec.r_eff : rec.t_eff;
         const auto& phase = refl ? rec.r_phase : rec.t_phase;
         const auto& mod = refl ? rec.r_mod : rec.t_mod;
         const double* ges = refl ? r_ges : t_ges;
-        switch (rs.i_eff) {
+        switch (s.out.i_eff) {
             case 0:
                 write_order_eff(f, fmt, par, i2, i1, eff, err);
                 break;
@@ -240,21 +240,22 @@ void per_quantity_file(std::string& fname_out, int ext_pos, const char* ext, con
     close_written(f, err_flag);
 }
 
-void write_per_quantity(run_state& rs, const order_record& rec, bool refl) {
-    const int fmt = rs.i_format;
-    const double par = rs.par_value;
-    bool& err = rs.err_flag;
+// name: fname_out with the order's tag in place.
+void write_per_quantity(const run_setup& s, const order_record& rec, bool refl, std::string& name) {
+    const int fmt = s.out.i_format;
+    const double par = s.cmd.par_value;
+    bool err = false;
     const auto& eff = refl ? rec.r_eff : rec.t_eff;
     const auto& phase = refl ? rec.r_phase : rec.t_phase;
     const auto& mod = refl ? rec.r_mod : rec.t_mod;
     const char* const* ext = refl ? refl_ext : trans_ext;
 
-    if (rs.i_eff < 5) {
-        const int ext_pos = rs.tag_pos + 4;
+    if (s.out.i_eff < 5) {
+        const int ext_pos = s.out.tag_pos + 4;
         for (int p = 0; p < 4; ++p) {
-            if (rs.i_eff == 4 && (p == 1 || p == 2)) continue;
-            per_quantity_file(rs.fname_out, ext_pos, ext[p], err, [&](platform::out_file& f) {
-                switch (rs.i_eff) {
+            if (s.out.i_eff == 4 && (p == 1 || p == 2)) continue;
+            per_quantity_file(name, ext_pos, ext[p], err, [&](platform::out_file& f) {
+                switch (s.out.i_eff) {
                     case 0: write_param_one(f, fmt, par, eff[p], err); break;
                     case 1: write_param_two(f, fmt, par, eff[p], phase[p], err); break;
                     case 2: write_param_two(f, fmt, par, mod[p], phase[p], err); break;
@@ -269,12 +270,12 @@ void write_per_quantity(run_state& rs, const order_record& rec, bool refl) {
         }
         return;
     }
-    if (rs.i_eff == 5 && zeroth_order(rec) && rec.ellipso) {
+    if (s.out.i_eff == 5 && zeroth_order(rec) && rec.ellipso) {
         const double tan_v = refl ? rec.tan_r : rec.tan_t;
         const double cos_v = refl ? rec.cos_r : rec.cos_t;
-        per_quantity_file(rs.fname_out, rs.tag_pos, refl ? ".rta" : ".tta", err,
+        per_quantity_file(name, s.out.tag_pos, refl ? ".rta" : ".tta", err,
                           [&](platform::out_file& f) { write_param_one(f, fmt, par, tan_v, err); });
-        per_quantity_file(rs.fname_out, rs.tag_pos, refl ? ".rco" : ".tco", err,
+        per_quantity_file(name, s.out.tag_pos, refl ? ".rco" : ".tco", err,
                           [&](platform::out_file& f) { write_param_one(f, fmt, par, cos_v, err); });
     }
     // i_eff 6 and above: nothing
@@ -315,11 +316,14 @@ std::string order_tag(int i1, int i2) {
 
 // ---- set-up -----------------------------------------------------------------------------
 
-void init_output_files(int code, int i_eff, int i_format, int nop3, int nop4, int nop1, int nop2,
-                       int iomax, int norder, const array1<int>& ord_i1, const array1<int>& ord_i2,
-                       const array1<int>& ord_of, std::string& fname_out, bool& err_flag,
+bool init_output_files(int code, const output_control& out, const structure::order_set& orders,
                        int& tag_pos) {
-    err_flag = false;
+    const int i_eff = out.i_eff;
+    const int iomax = orders.iomax();
+    const array1<int>& ord_i1 = orders.ord_i1;
+    const array1<int>& ord_i2 = orders.ord_i2;
+    const array1<int>& ord_of = orders.ord_of;
+    std::string fname_out = out.fname_out;  // the names are built in a copy
     const int layout = code < 0 ? -code : code;
 
     if (code != 0 && layout < 4) {
@@ -330,13 +334,13 @@ void init_output_files(int code, int i_eff, int i_format, int nop3, int nop4, in
             const int j = ord_of(i);
             i1 = ord_i1(j) - iomax - 1;
             i2 = ord_i2(j) - iomax - 1;
-            return !(i2 < nop3 || i2 > nop4 || i1 < nop1 || i1 > nop2);
+            return !(i2 < out.nop[3] || i2 > out.nop[4] || i1 < out.nop[1] || i1 > out.nop[2]);
         };
         // Refused before anything is deleted: a tag that names no file here
         // would send the records elsewhere or merge orders into one file.
         // Only names that are written (i_eff below 5) or deleted count.
         if (i_eff != 5 && (i_eff < 5 || code < 0)) {
-            for (int i = 1; i <= norder; ++i) {
+            for (int i = 1; i <= orders.norder; ++i) {
                 int i1, i2;
                 if (!window_index(i, i1, i2)) continue;
                 for (const int index : {i2, i1})
@@ -344,7 +348,7 @@ void init_output_files(int code, int i_eff, int i_format, int nop3, int nop4, in
                         stop(output_init_no_tag, std::to_string(index));
             }
         }
-        for (int i = 1; i <= norder; ++i) {
+        for (int i = 1; i <= orders.norder; ++i) {
             int i1, i2;
             if (!window_index(i, i1, i2)) continue;
             const int ext_pos = i_eff == 5 ? tag_pos : tag_pos + 4;
@@ -360,72 +364,67 @@ void init_output_files(int code, int i_eff, int i_format, int nop3, int nop4, in
                     exts.assign(refl ? refl_ext : trans_ext, (refl ? refl_ext : trans_ext) + 4);
                 for (const char* ext : exts) {
                     put_at(fname_out, ext_pos, ext);
-                    if (!delete_old(fname_out)) {
-                        err_flag = true;
-                        return;
-                    }
+                    if (!delete_old(fname_out)) return false;
                 }
             }
         }
-        return;
+        return true;
     }
 
     // One-file layouts: a new table gets its heading, an existing one none.
-    if (code < 0 && !delete_old(fname_out)) {
-        err_flag = true;
-        return;
-    }
+    if (code < 0 && !delete_old(fname_out)) return false;
     // Whether the table is new is decided under its lock: two runs of a sweep
     // that start together would otherwise both find it missing.
     platform::out_file f;
     if (!f.open_append(fname_out)) {
         // An existing table that cannot be opened is reported by its first record.
-        if (!platform::path_exists(fname_out)) err_flag = true;
-        return;
+        return platform::path_exists(fname_out);
     }
-    const bool narrow = i_format == 2 || i_format == 4 || i_format == 6;
+    const bool narrow = out.i_format == 2 || out.i_format == 4 || out.i_format == 6;
     const char* h = heading_notation(layout, i_eff, narrow);
     bool written = true;
     if (h != nullptr && f.empty()) {
         // The heading's line end comes with the close, before the first order's empty record.
         written = f.write_line(textio::write_fixed(textio::format(h), std::vector<textio::value>{}));
     }
-    if (!f.close() || !written) err_flag = true;
+    return f.close() && written;
 }
 
 // ---- per order and at the end of the run ------------------------------------------------
 
-void write_order_output(run_state& rs, const order_record& rec) {
-    // The flag is to tell of these records alone, not of an earlier step.
-    rs.err_flag = false;
-    if (one_file_layout(rs.iout)) {
+void write_order_output(const run_setup& s, const order_record& rec) {
+    const output_control& out = s.out;
+    if (one_file_layout(out.iout)) {
+        bool err = false;
         platform::out_file f;
-        if (!f.open_append(rs.fname_out)) stop_cannot_open();
+        if (!f.open_append(out.fname_out)) stop_cannot_open();
         console_free("output in one file");
-        if (!f.write_line("")) rs.err_flag = true;
-        write_one_file_records(f, rs, rec);
+        if (!f.write_line("")) err = true;
+        write_one_file_records(f, s, rec, err);
         console_free("end write file");
-        close_written(f, rs.err_flag);
+        close_written(f, err);
         return;
     }
-    if (rs.i_eff != 5) put_at(rs.fname_out, rs.tag_pos, order_tag(rec.i1, rec.i2));
-    if (rs.iout == 2 || rs.iout == 3) write_per_quantity(rs, rec, false);
-    if (rs.iout == 1 || rs.iout == 3) write_per_quantity(rs, rec, true);
+    std::string name = out.fname_out;
+    if (out.i_eff != 5) put_at(name, out.tag_pos, order_tag(rec.i1, rec.i2));
+    if (out.iout == 2 || out.iout == 3) write_per_quantity(s, rec, false, name);
+    if (out.iout == 1 || out.iout == 3) write_per_quantity(s, rec, true, name);
 }
 
-void write_run_end(run_state& rs, double error_te, double error_tm) {
-    if (rs.iout == 0) {
+void write_run_end(const run_setup& s, double error_te, double error_tm) {
+    const output_control& out = s.out;
+    if (out.iout == 0) {
         platform::out_file f;
-        if (!f.open_append(rs.fname_out, false)) stop_cannot_open();
+        if (!f.open_append(out.fname_out, false)) stop_cannot_open();
         if (!f.write_line(textio::free_line().str())) stop_write_error();
         if (!f.close()) stop_write_error();
     }
-    if (one_file_layout(rs.iout)) {
+    if (one_file_layout(out.iout)) {
         platform::out_file f;
-        if (!f.open_append(energy_name(rs.run_index))) stop_cannot_open();
-        rs.err_flag = false;
-        write_param_two(f, rs.i_format, rs.par_value, error_te, error_tm, rs.err_flag);
-        close_written(f, rs.err_flag);
+        if (!f.open_append(energy_name(s.cmd.run_index))) stop_cannot_open();
+        bool err = false;
+        write_param_two(f, out.i_format, s.cmd.par_value, error_te, error_tm, err);
+        close_written(f, err);
     }
 }
 

@@ -40,8 +40,8 @@ void put(std::string& block, const textio::free_line& line) { put(block, line.st
 
 }  // namespace
 
-void write_project_file(const run_state& rs) {
-    if (!rs.lproject || rs.my_proc != 0) return;
+void write_project_file(const run_setup& s, const stack_state& stack) {
+    if (!s.out.lproject || !s.root()) return;
 
     // The block is built whole and written in one piece, so that a run
     // killed while it writes cannot glue the next run's block onto a cut line.
@@ -49,60 +49,61 @@ void write_project_file(const run_state& rs) {
     static const textio::format par_fmt("(F12.6)");
     static const textio::format count_fmt("(I5)");
 
-    const int n = rs.norder;
-    const int w0 = rs.ord_of((n + 1) / 2);
+    const structure::order_set& o = s.orders;
+    const int n = o.norder;
+    const int w0 = o.ord_of((n + 1) / 2);
     const int wm = w0 + n;
-    const int iomin = -rs.iomax;
-    const cplx es = rs.k0sq_eps_sup, eb = rs.k0sq_eps_sub;
-    const double kn_inc = rs.kn_sup(w0).real();
+    const int iomin = -s.par.iomax;
+    const cplx es = s.media.k0sq_eps_sup, eb = s.media.k0sq_eps_sub;
+    const double kn_inc = stack.kn_sup(w0).real();
 
-    if (rs.run_index != 0) put(block, textio::write_fixed(par_fmt, {rs.par_value}));
+    if (s.cmd.run_index != 0) put(block, textio::write_fixed(par_fmt, {s.cmd.par_value}));
     put(block, textio::free_line() << es.real() << eb.real());
 
     // Exit angles of position i in a medium of real index n_re.
     auto angles = [&](int i, double n_re) {
-        const double kt = std::sqrt(rs.kt2(i));
-        const double theta = asin_deg(kt / (rs.k0 * n_re));
-        const double phi = rs.kt2(i) == 0.0 ? 0.0 : acos_deg(rs.ky_1d(rs.ord_i1(i)) / kt);
+        const double kt = std::sqrt(o.kt2(i));
+        const double theta = asin_deg(kt / (s.media.k0 * n_re));
+        const double phi = o.kt2(i) == 0.0 ? 0.0 : acos_deg(o.ky_1d(o.ord_i1(i)) / kt);
         return textio::free_line() << theta << phi;
     };
 
     put(block, "reflection");
-    put(block, textio::write_fixed(count_fmt, {rs.n_prop_r}));
+    put(block, textio::write_fixed(count_fmt, {stack.n_prop_r}));
     for (int i = 1; i <= n; ++i) {
-        if (rs.prop_r(i) != 1) continue;
-        const int j = rs.ord_of(i);
-        const double c_r = rs.kn_sup(i).real() / kn_inc;
-        put(block, textio::free_line() << iomin + rs.ord_i1(i) - 1 << iomin + rs.ord_i2(i) - 1 << c_r);
-        put(block, angles(i, rs.n_sup.real()));
-        put(block, textio::free_line() << rs.r_mat(j, w0));
-        put(block, textio::free_line() << rs.r_mat(j + n, w0));
-        put(block, textio::free_line() << rs.r_mat(j, wm));
-        put(block, textio::free_line() << rs.r_mat(j + n, wm));
+        if (stack.prop_r(i) != 1) continue;
+        const int j = o.ord_of(i);
+        const double c_r = stack.kn_sup(i).real() / kn_inc;
+        put(block, textio::free_line() << iomin + o.ord_i1(i) - 1 << iomin + o.ord_i2(i) - 1 << c_r);
+        put(block, angles(i, s.media.n_sup.real()));
+        put(block, textio::free_line() << stack.r_mat(j, w0));
+        put(block, textio::free_line() << stack.r_mat(j + n, w0));
+        put(block, textio::free_line() << stack.r_mat(j, wm));
+        put(block, textio::free_line() << stack.r_mat(j + n, wm));
     }
 
     put(block, textio::free_line());
     put(block, "transmission");
-    put(block, textio::write_fixed(count_fmt, {rs.n_prop_t}));
+    put(block, textio::write_fixed(count_fmt, {stack.n_prop_t}));
     const double eb_sq = sq_abs(eb);
     for (int i = 1; i <= n; ++i) {
-        if (rs.prop_t(i) != 1) continue;
-        const int j = rs.ord_of(i);
-        const cplx kn = rs.kn_sub(i);
+        if (stack.prop_t(i) != 1) continue;
+        const int j = o.ord_of(i);
+        const cplx kn = stack.kn_sub(i);
         const double c_te = kn.real() / kn_inc;
         // the whole factor of the MM efficiency, Re(es) and 1/|eb|^2 included
         const double c_tm = es.real() * (kn * std::conj(eb)).real() / (kn_inc * eb_sq);
-        put(block, textio::free_line() << iomin + rs.ord_i1(i) - 1 << iomin + rs.ord_i2(i) - 1 << c_te
+        put(block, textio::free_line() << iomin + o.ord_i1(i) - 1 << iomin + o.ord_i2(i) - 1 << c_te
                                    << c_tm);
-        put(block, angles(i, rs.n_sub.real()));
-        put(block, textio::free_line() << rs.t_mat(j, w0));
-        put(block, textio::free_line() << rs.t_mat(j + n, w0));
-        put(block, textio::free_line() << rs.t_mat(j, wm));
-        put(block, textio::free_line() << rs.t_mat(j + n, wm));
+        put(block, angles(i, s.media.n_sub.real()));
+        put(block, textio::free_line() << stack.t_mat(j, w0));
+        put(block, textio::free_line() << stack.t_mat(j + n, w0));
+        put(block, textio::free_line() << stack.t_mat(j, wm));
+        put(block, textio::free_line() << stack.t_mat(j + n, wm));
     }
 
     platform::out_file f;
-    if (!f.open_append(rs.fname_out_mat)) stop(project_open_error);
+    if (!f.open_append(s.out.fname_out_mat)) stop(project_open_error);
     const bool written = f.write_block(block);
     if (!f.close() || !written) stop(project_write_error);
 }

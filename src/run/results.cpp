@@ -18,30 +18,31 @@ double abs2(cplx z) { return z.real() * z.real() + z.imag() * z.imag(); }
 
 }  // namespace
 
-void order_results(const run_state& rs, std::vector<order_record>& records, double& error_te,
-                   double& error_tm) {
+void order_results(const run_setup& s, const stack_state& stack,
+                   std::vector<order_record>& records, double& error_te, double& error_tm) {
     records.clear();
-    const int n = rs.norder;
-    const int w0 = rs.ord_of((n + 1) / 2);
+    const structure::order_set& o = s.orders;
+    const int n = o.norder;
+    const int w0 = o.ord_of((n + 1) / 2);
     const int wm = w0 + n;
-    const cplx es = rs.k0sq_eps_sup;
-    const cplx eb = rs.k0sq_eps_sub;
+    const cplx es = s.media.k0sq_eps_sup;
+    const cplx eb = s.media.k0sq_eps_sub;
     const double es2 = abs2(es);
     const double eb2 = abs2(eb);
-    const double kn0 = rs.kn_sup(w0).real();
-    const double pct = rs.lpercent ? 100.0 : 1.0;
+    const double kn0 = stack.kn_sup(w0).real();
+    const double pct = s.out.lpercent ? 100.0 : 1.0;
     double sum_te = 0.0, sum_tm = 0.0;
 
     for (int i = 1; i <= n; ++i) {
-        const int j = rs.ord_of(i);
+        const int j = o.ord_of(i);
         const int jm = j + n;
-        const cplx r_amp[4] = {rs.r_mat(j, w0), rs.r_mat(jm, w0), rs.r_mat(j, wm), rs.r_mat(jm, wm)};
-        const cplx t_amp[4] = {rs.t_mat(j, w0), rs.t_mat(jm, w0), rs.t_mat(j, wm), rs.t_mat(jm, wm)};
+        const cplx r_amp[4] = {stack.r_mat(j, w0), stack.r_mat(jm, w0), stack.r_mat(j, wm), stack.r_mat(jm, wm)};
+        const cplx t_amp[4] = {stack.t_mat(j, w0), stack.t_mat(jm, w0), stack.t_mat(j, wm), stack.t_mat(jm, wm)};
 
-        const double c_r = rs.kn_sup(j).real() / kn0;
-        const double c_te = rs.kn_sub(j).real() / kn0;
+        const double c_r = stack.kn_sup(j).real() / kn0;
+        const double c_te = stack.kn_sub(j).real() / kn0;
         const double c_tm =
-            (rs.kn_sub(j).real() * eb.real() + rs.kn_sub(j).imag() * eb.imag()) / kn0;
+            (stack.kn_sub(j).real() * eb.real() + stack.kn_sub(j).imag() * eb.imag()) / kn0;
 
         double r_eff[4], t_eff[4];
         r_eff[0] = c_r * abs2(r_amp[0]);
@@ -56,9 +57,9 @@ void order_results(const run_state& rs, std::vector<order_record>& records, doub
         sum_te = (((sum_te + t_eff[0]) + r_eff[0]) + t_eff[1]) + r_eff[1];
         sum_tm = (((sum_tm + t_eff[3]) + r_eff[3]) + t_eff[2]) + r_eff[2];
 
-        const int i1 = rs.ord_i1(j) - rs.iomax - 1;
-        const int i2 = rs.ord_i2(j) - rs.iomax - 1;
-        if (i2 < rs.nop[3] || i2 > rs.nop[4] || i1 < rs.nop[1] || i1 > rs.nop[2]) continue;
+        const int i1 = o.ord_i1(j) - s.par.iomax - 1;
+        const int i2 = o.ord_i2(j) - s.par.iomax - 1;
+        if (i2 < s.out.nop[3] || i2 > s.out.nop[4] || i1 < s.out.nop[1] || i1 > s.out.nop[2]) continue;
 
         order_record rec;
         rec.i1 = i1;
@@ -74,12 +75,12 @@ void order_results(const run_state& rs, std::vector<order_record>& records, doub
             rec.r_mod[k] = linalg::c_modulus(r_amp[k]);
         }
         // EM moduli over k0, ME moduli times k0.
-        rec.t_mod[1] /= rs.k0;
-        rec.r_mod[1] /= rs.k0;
-        rec.t_mod[2] *= rs.k0;
-        rec.r_mod[2] *= rs.k0;
+        rec.t_mod[1] /= s.media.k0;
+        rec.r_mod[1] /= s.media.k0;
+        rec.t_mod[2] *= s.media.k0;
+        rec.r_mod[2] *= s.media.k0;
 
-        if (rs.ios_arg == 0) {
+        if (s.cmd.ios_arg == 0) {
             rec.ellipso = true;
             rec.tan_t = std::log(linalg::c_modulus(t_amp[3]) / linalg::c_modulus(t_amp[0]));
             rec.cos_t = std::cos((rec.t_phase[3] - rec.t_phase[0]) * linalg::deg_to_rad);
@@ -93,29 +94,29 @@ void order_results(const run_state& rs, std::vector<order_record>& records, doub
     error_tm = (1.0 - sum_tm) * pct;
 }
 
-void per_order_results(run_state& rs) {
-    const bool root = rs.my_proc == 0;
+void per_order_results(const run_setup& s, const stack_state& stack) {
+    const bool root = s.root();
     std::vector<order_record> records;
     double error_te = 0.0, error_tm = 0.0;
-    order_results(rs, records, error_te, error_tm);
+    order_results(s, stack, records, error_te, error_tm);
     // The sums take every efficiency of every order: an input that the
     // checks let through but the optics cannot take shows here, before any
     // result is written. Only process 0's state means anything.
     if (root && !(std::isfinite(error_te) && std::isfinite(error_tm)))
         stop(results_not_finite);
 
-    if (rs.lproject && root) write_project_file(rs);
+    if (s.out.lproject && root) write_project_file(s, stack);
     if (root) platform::console_line(textio::free_line().str());
 
-    if (root && rs.lfout) {
-        for (const order_record& rec : records) write_order_output(rs, rec);
-        write_run_end(rs, error_te, error_tm);
+    if (root && s.out.lfout) {
+        for (const order_record& rec : records) write_order_output(s, rec);
+        write_run_end(s, error_te, error_tm);
     }
 
-    const bool one_file = rs.iout == 0 || rs.iout >= 4;
-    if (root && !(rs.lfout && one_file)) {
+    const bool one_file = s.out.iout == 0 || s.out.iout >= 4;
+    if (root && !(s.out.lfout && one_file)) {
         platform::console_line(textio::free_line().str());
-        if (rs.l_info) {
+        if (s.out.l_info) {
             static const textio::format f("(\" Error_TE =\",E12.6,5X,\"Error_TM =\",E12.6)");
             platform::console_line(textio::write_fixed(f, {error_te, error_tm}));
         }

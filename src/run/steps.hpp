@@ -1,6 +1,7 @@
 // The steps of a run between the input records and the end: the layer
 // entries of the loop, the superstrate step and the per-order results. Each
-// works on the run's values (run_state) and streams that rcwa2d_main owns.
+// works on the parts of the run's values (run_state) and the streams that
+// rcwa2d_main owns.
 #pragma once
 
 #include <array>
@@ -38,37 +39,40 @@ constexpr bool rejected_layer_code(long long code) {
 
 // The stream the layer loop took the current entry's type code from: the
 // sequence file while mat_src is 1, else the 2D-stack file.
-textio::line_source& entry_stream(run_state& rs, run_streams& st);
+textio::line_source& entry_stream(const layer_cursor& cur, run_streams& st);
 
 // A homogeneous layer (codes 1, 0, 12 and above) from the current stream,
 // joined onto r_mat, t_mat in block-diagonal form while lay_diag holds.
-void homogeneous_layer(run_state& rs, run_streams& st);
+void homogeneous_layer(const run_setup& s, layer_cursor& cur, stack_state& stack, scratch& work,
+                       run_streams& st);
 
 // The records of a sequence entry (code 8) and the header and count of its
-// sequence file, which is left open on st.seq; rs.nseq and rs.fak_thick are
+// sequence file, which is left open on st.seq; cur.nseq and cur.fak_thick are
 // set. The run driver then splices the file into the loop.
-void sequence_entry(run_state& rs, run_streams& st);
+void sequence_entry(layer_cursor& cur, run_streams& st);
 
-// A cone entry (code 11): clears lay_diag, reads its records over, then
-// continues as a sequence entry.
-void cone_entry(run_state& rs, run_streams& st);
+// A cone entry (code 11): clears lay_diag, reads its records over (material
+// records at wavelength lambda), then continues as a sequence entry.
+void cone_entry(double lambda, layer_cursor& cur, run_streams& st);
 
 // Codes 2, 3, 6 and 7 (every process prints the lines).
 [[noreturn]] void rejected_code();
 
 // ---- superstrate step ----
-void superstrate_step(run_state& rs, run_streams& st);
+// Takes r_mat, t_mat out of the oblique basis and through the superstrate;
+// sets kn_sup and the reflected orders' mask; closes the 2D-stack file.
+void superstrate_step(const run_setup& s, stack_state& stack, scratch& work, run_streams& st);
 
 // ---- per-order results ----
 
 // The energy sums and the records of the orders inside the output window,
 // from the final r_mat, t_mat (pure computation, no output).
-void order_results(const run_state& rs, std::vector<order_record>& records, double& error_te,
-                   double& error_tm);
+void order_results(const run_setup& s, const stack_state& stack,
+                   std::vector<order_record>& records, double& error_te, double& error_tm);
 
 // The results step: project file, per-order records, end-of-run records and
 // the console lines of the energy balance (process 0 writes).
-void per_order_results(run_state& rs);
+void per_order_results(const run_setup& s, const stack_state& stack);
 
 // ---- end of a run ----
 

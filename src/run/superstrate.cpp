@@ -8,24 +8,25 @@
 
 namespace rcwa::run {
 
-void superstrate_step(run_state& rs, run_streams& st) {
-    const int n = rs.norder;
-    const bool talk = rs.l_info && rs.my_proc == 0;
+void superstrate_step(const run_setup& s, stack_state& stack, scratch& work, run_streams& st) {
+    const structure::order_set& o = s.orders;
+    const int n = o.norder;
+    const bool talk = s.talk();
     linalg::time_stamp start{};
     if (talk) start = linalg::take_stamp();
 
-    structure::oblique_basis(rs.nmax1d, n, rs.grid_angle, rs.ord_i1, rs.ord_i2, rs.ky_1d,
-                             rs.kz_1d, rs.r_mat, rs.t_mat);
-    structure::kn_orders(n, true, rs.k0sq_eps_sup, rs.ord_slot, rs.kt2, rs.kn_sup);
-    for (int i = 1; i <= n; ++i) rs.kn_sup(n + i) = rs.kn_sup(i);
-    structure::mark_propagating(n, rs.k0sq_eps_sup.real(), rs.kt2, rs.ord_slot, rs.n_prop_r,
-                                rs.prop_r);
-    structure::uniform_blocks(rs.kn_sup, rs.k0sq_eps_sup, rs.p_mat, rs.q_mat, rs.x_mat, rs.y_mat,
+    structure::oblique_basis(o.nmax1d, n, s.hdr.grid_angle, o.ord_i1, o.ord_i2, o.ky_1d,
+                             o.kz_1d, stack.r_mat, stack.t_mat);
+    structure::kn_orders(n, true, s.media.k0sq_eps_sup, o.ord_slot, o.kt2, stack.kn_sup);
+    for (int i = 1; i <= n; ++i) stack.kn_sup(n + i) = stack.kn_sup(i);
+    structure::mark_propagating(n, s.media.k0sq_eps_sup.real(), o.kt2, o.ord_slot, stack.n_prop_r,
+                                stack.prop_r);
+    structure::uniform_blocks(stack.kn_sup, s.media.k0sq_eps_sup, work.p_mat, work.q_mat, work.x_mat, work.y_mat,
                               n);
 
     if (talk) platform::console_line("rti_link: sup");
-    linalg::rti_link(rs.p_mat, rs.x_mat, rs.r_mat, rs.t_mat, 2 * n);
-    structure::t_link(rs.thick_sup, rs.kn_sup, rs.r_mat, rs.t_mat, n);
+    linalg::rti_link(work.p_mat, work.x_mat, stack.r_mat, stack.t_mat, 2 * n);
+    structure::t_link(s.media.thick_sup, stack.kn_sup, stack.r_mat, stack.t_mat, n);
     st.stack.close();
 
     if (talk) platform::console_line(linalg::timing_line_since("TIME superstrate: ", start));

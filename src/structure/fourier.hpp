@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "linalg/dense.hpp"
+#include "structure/orders.hpp"
 
 namespace rcwa::structure {
 
@@ -122,12 +123,20 @@ bool in_superellipse(double u, double umin, double umax, double v, double vmin, 
                      double r, double p);
 
 // ---- pixel maps and rasters: Fourier matrices -------------------------------------
+// The four N by N permittivity Fourier matrices of one grating layer, from
+// its entry to its modal step.
+struct grating_eps {
+    full_mat eps_conv;      // [[eps]]^-1
+    full_mat eps_li_1;      // Li rule, inverse along the second direction (or [[eps]])
+    full_mat eps_li_2;      // Li rule, inverse along the first direction (or zero)
+    full_mat eps_inv_rule;  // [[1/eps]]^-1, or zero where not needed
+};
+
 // grid: M by M permittivities (first index along the first direction); holds
-// 1/eps in every pixel on return. l1 = l2 = nmax1d.
-void layer_eps_matrices(bool li_rules, int m, full_mat& grid, double grid_angle,
-                        full_mat& eps_conv, full_mat& eps_li_2, full_mat& eps_li_1,
-                        full_mat& eps_inv_rule, int l1, int l2, int iomax, int norder,
-                        const array1<int>& ord_i1, const array1<int>& ord_i2);
+// 1/eps in every pixel on return. The four matrices of eps must hold N by N
+// on entry.
+void layer_eps_matrices(bool li_rules, full_mat& grid, double grid_angle, const order_set& orders,
+                        grating_eps& eps);
 
 // out = [[grid]]; the grid is unchanged on return (it is transformed in place
 // and restored). iomax is not used.

@@ -102,10 +102,19 @@ void truncate_orders(int n1, int n2, double trunc_shape, row_ranges& row_range, 
     }
 }
 
-void order_tables(int n1, int n2, int norder, const row_ranges& row_range, double grid_angle,
-                  double dy, double dz, double k_inc_y, double k_inc_z, array1<double>& ky_1d,
-                  array1<double>& kz_1d, array1<double>& kt2, array1<int>& ord_slot,
-                  array1<int>& ord_of, array1<int>& ord_i1, array1<int>& ord_i2) {
+void order_tables(order_set& orders, double grid_angle, double dy, double dz, double k_inc_y,
+                  double k_inc_z) {
+    const int n1 = orders.nmax1d;
+    const int n2 = orders.nmax1d;
+    const int norder = orders.norder;
+    const row_ranges& row_range = orders.row_range;
+    array1<double>& ky_1d = orders.ky_1d;
+    array1<double>& kz_1d = orders.kz_1d;
+    ky_1d.resize(n1);
+    kz_1d.resize(n2);
+    for (array1<int>* a : {&orders.ord_i1, &orders.ord_i2, &orders.ord_slot, &orders.ord_of})
+        a->resize(norder);
+    orders.kt2.resize(norder);
     const double s = std::sin(grid_angle * deg_to_rad);
     const double den = 1.0 - s * s;
     for (int m = 1; m <= n1; ++m)
@@ -127,15 +136,15 @@ void order_tables(int n1, int n2, int norder, const row_ranges& row_range, doubl
             idx_work[2 * e] = m;
             idx_work[2 * e + 1] = n;
             ++e;
-            ord_slot(e) = e;
-            ord_of(e) = e;
+            orders.ord_slot(e) = e;
+            orders.ord_of(e) = e;
         }
     }
     for (int f = 1; f <= e; ++f) {
-        const int slot = ord_slot(f);
-        kt2(slot) = kt_work[f - 1];
-        ord_i1(f) = idx_work[2 * (slot - 1)];
-        ord_i2(f) = idx_work[2 * (slot - 1) + 1];
+        const int slot = orders.ord_slot(f);
+        orders.kt2(slot) = kt_work[f - 1];
+        orders.ord_i1(f) = idx_work[2 * (slot - 1)];
+        orders.ord_i2(f) = idx_work[2 * (slot - 1) + 1];
     }
 }
 

@@ -26,10 +26,28 @@ private:
 // nothing come out empty (upper = lower - 1), never negative.
 void truncate_orders(int n1, int n2, double trunc_shape, row_ranges& row_range, int& norder);
 
-void order_tables(int n1, int n2, int norder, const row_ranges& row_range, double grid_angle,
-                  double dy, double dz, double k_inc_y, double k_inc_z, array1<double>& ky_1d,
-                  array1<double>& kz_1d, array1<double>& kt2, array1<int>& ord_slot,
-                  array1<int>& ord_of, array1<int>& ord_i1, array1<int>& ord_i2);
+// The retained orders of a run and their in-plane wave vectors. Positions
+// 1..norder list the orders row by row; ord_i1/ord_i2 give a position's table
+// indices (1..nmax1d, the centre nmax1d/2 + 1 being order 0), ord_of maps a
+// position of the output to a position of the list, ord_slot a position to
+// its entry of kt2.
+struct order_set {
+    int nmax1d = 1;                  // table indices per direction: 2 iomax + 1
+    int norder = 0;                  // N
+    array1<double> ky_1d, kz_1d;     // nmax1d: wave-vector component of each table index
+    row_ranges row_range;            // 2 by nmax1d
+    array1<int> ord_i1, ord_i2, ord_slot, ord_of;  // N
+    array1<double> kt2;              // N: squared in-plane wave vector, by slot
+
+    int iomax() const { return (nmax1d - 1) / 2; }
+};
+
+// On entry orders.nmax1d, norder and row_range (truncate_orders); on return
+// ky_1d, kz_1d, kt2 and the four index arrays, sized. ky = 2 pi m / dy + k_inc_y
+// for the signed table index m, kz likewise; on a grid of angle grid_angle
+// (degrees) kt2 = (ky^2 + kz^2 - 2 ky kz sin) / cos^2.
+void order_tables(order_set& orders, double grid_angle, double dy, double dz, double k_inc_y,
+                  double k_inc_z);
 
 // w = k0^2 eps - kt^2 of an order, kept away from an exact zero at grazing
 // exit (|Re w| and |Im w| below 1e-8 give 1e-8): a mode with no normal wave

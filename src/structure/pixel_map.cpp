@@ -52,11 +52,18 @@ void grid_li_core(full_mat& w, int m, const array1<int>& idx_inv, const array1<i
 
 }  // namespace
 
-void layer_eps_matrices(bool li_rules, int m, full_mat& grid, double grid_angle,
-                        full_mat& eps_conv, full_mat& eps_li_2, full_mat& eps_li_1,
-                        full_mat& eps_inv_rule, int l1, int /*l2*/, int iomax, int norder,
-                        const array1<int>& ord_i1, const array1<int>& ord_i2) {
-    const int n = norder;
+void layer_eps_matrices(bool li_rules, full_mat& grid, double grid_angle, const order_set& orders,
+                        grating_eps& eps) {
+    const int m = grid.order();
+    const int n = orders.norder;
+    const int l1 = orders.nmax1d;
+    const int iomax = orders.iomax();
+    const array1<int>& ord_i1 = orders.ord_i1;
+    const array1<int>& ord_i2 = orders.ord_i2;
+    full_mat& eps_conv = eps.eps_conv;
+    full_mat& eps_li_1 = eps.eps_li_1;
+    full_mat& eps_li_2 = eps.eps_li_2;
+    full_mat& eps_inv_rule = eps.eps_inv_rule;
     const cplx zero(0.0, 0.0);
     linalg::mat_set_diag(n, eps_conv, zero);
     linalg::mat_set_diag(n, eps_li_2, zero);

@@ -83,11 +83,35 @@ struct window {
     int nop1, nop2, nop3, nop4;  // first index from..to, second index from..to
 };
 
+output_control control(int i_eff, int i_format, int nop1, int nop2, int nop3, int nop4,
+                       const std::string& fname) {
+    output_control out;
+    out.i_eff = i_eff;
+    out.i_format = i_format;
+    out.nop[1] = nop1;
+    out.nop[2] = nop2;
+    out.nop[3] = nop3;
+    out.nop[4] = nop4;
+    out.fname_out = fname;
+    return out;
+}
+
+rcwa::structure::order_set as_set(int iomax, int n, const array1<int>& i1, const array1<int>& i2,
+                                  const array1<int>& of) {
+    rcwa::structure::order_set orders;
+    orders.nmax1d = 2 * iomax + 1;
+    orders.norder = n;
+    orders.ord_i1 = i1;
+    orders.ord_i2 = i2;
+    orders.ord_of = of;
+    return orders;
+}
+
 void init(int code, int i_eff, int i_format, const window& w, std::string& fname, bool& err,
           int& tag_pos) {
     const order_set o;
-    init_output_files(code, i_eff, i_format, w.nop3, w.nop4, w.nop1, w.nop2, o.iomax, o.n, o.i1,
-                      o.i2, o.of, fname, err, tag_pos);
+    err = !init_output_files(code, control(i_eff, i_format, w.nop1, w.nop2, w.nop3, w.nop4, fname),
+                             as_set(o.iomax, o.n, o.i1, o.i2, o.of), tag_pos);
 }
 
 void expect_numbers(const std::string& line, const std::vector<double>& expect) {
@@ -231,11 +255,10 @@ TEST_F(OutputFiles, OrderIndicesWithoutFileNameTagsAreRefusedFirst) {
         write(path("res0000.ree"), "old\n");
         write(path("res0000.tee"), "old\n");
         std::string fname = padded(path("res"));
-        bool err = false;
         int tag_pos = 0;
         try {
-            init_output_files(c.code, c.i_eff, 1, 0, 0, c.nop1, c.nop2, iomax, 4, i1, i2, of, fname,
-                              err, tag_pos);
+            init_output_files(c.code, control(c.i_eff, 1, c.nop1, c.nop2, 0, 0, fname),
+                              as_set(iomax, 4, i1, i2, of), tag_pos);
             EXPECT_EQ(c.refused, 0);
         } catch (const run_stop& s) {
             EXPECT_EQ(s.status, 90);
@@ -371,14 +394,14 @@ order_record sample_record(int i1, int i2, bool ellipso) {
 
 run_state table_state(const std::string& name, int iout, int i_eff) {
     run_state rs;
-    rs.lfout = true;
-    rs.iout = iout;
-    rs.i_eff = i_eff;
-    rs.i_format = 5;
-    rs.par_value = 0.75;
-    rs.k0 = 2.0;
-    rs.n_sub = cplx(1.5, 0.2);
-    rs.fname_out = padded(name);
+    rs.setup.out.lfout = true;
+    rs.setup.out.iout = iout;
+    rs.setup.out.i_eff = i_eff;
+    rs.setup.out.i_format = 5;
+    rs.setup.cmd.par_value = 0.75;
+    rs.setup.media.k0 = 2.0;
+    rs.setup.media.n_sub = cplx(1.5, 0.2);
+    rs.setup.out.fname_out = padded(name);
     return rs;
 }
 
@@ -443,12 +466,11 @@ TEST_F(OutputFiles, OneFileRecordsOfEveryLayout) {
         const std::string name = path("tab" + std::to_string(n++) + ".txt");
         run_state rs = table_state(name, c.iout, c.i_eff);
         testing::internal::CaptureStdout();
-        write_order_output(rs, sample_record(i1, i2, true));
-        write_order_output(rs, sample_record(i1, i2, true));
+        write_order_output(rs.setup, sample_record(i1, i2, true));
+        write_order_output(rs.setup, sample_record(i1, i2, true));
         const std::string console = testing::internal::GetCapturedStdout();
         EXPECT_EQ(count_of(console, "output in one file\n"), 2);
         EXPECT_EQ(count_of(console, "end write file\n"), 2);
-        EXPECT_FALSE(rs.err_flag);
         const std::vector<std::string> lines = lines_of(read(name));
         ASSERT_EQ(lines.size(), 2 * (1 + c.records.size()));
         for (int pass = 0; pass < 2; ++pass) {
@@ -465,9 +487,9 @@ TEST_F(OutputFiles, EllipsometricRecordsOnlyForTheZerothOrderWithValues) {
         const std::string name = path("ell" + std::to_string(iout) + ".txt");
         run_state rs = table_state(name, iout, 5);
         testing::internal::CaptureStdout();
-        write_order_output(rs, sample_record(0, 0, false));  // no values: third argument not an integer
-        write_order_output(rs, sample_record(1, 0, true));
-        write_order_output(rs, sample_record(0, 0, true));
+        write_order_output(rs.setup, sample_record(0, 0, false));  // no values: third argument not an integer
+        write_order_output(rs.setup, sample_record(1, 0, true));
+        write_order_output(rs.setup, sample_record(0, 0, true));
         testing::internal::GetCapturedStdout();
         const std::vector<std::string> lines = lines_of(read(name));
         ASSERT_EQ(lines.size(), 4u);
@@ -498,12 +520,12 @@ TEST_F(OutputFiles, PerQuantityRecords) {
         init(-c.iout, c.i_eff, 5, win, fname, err, tag_pos);
         ASSERT_FALSE(err);
         run_state rs = table_state("", c.iout, c.i_eff);
-        rs.fname_out = fname;
-        rs.tag_pos = tag_pos;
+        rs.setup.out.fname_out = fname;
+        rs.setup.out.tag_pos = tag_pos;
         testing::internal::CaptureStdout();
-        write_order_output(rs, sample_record(1, -2, true));
-        write_order_output(rs, sample_record(0, 1, true));
-        write_order_output(rs, sample_record(1, -2, true));
+        write_order_output(rs.setup, sample_record(1, -2, true));
+        write_order_output(rs.setup, sample_record(0, 1, true));
+        write_order_output(rs.setup, sample_record(1, -2, true));
         EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
         const order_record s = sample_record(1, -2, true);
         for (int m = 0; m < 2; ++m) {
@@ -547,20 +569,20 @@ TEST_F(OutputFiles, PerQuantityEllipsometricFiles) {
     int tag_pos = 0;
     init(-3, 5, 4, win, fname, err, tag_pos);
     run_state rs = table_state("", 3, 5);
-    rs.i_format = 4;
-    rs.fname_out = fname;
-    rs.tag_pos = tag_pos;
-    write_order_output(rs, sample_record(0, 0, false));
+    rs.setup.out.i_format = 4;
+    rs.setup.out.fname_out = fname;
+    rs.setup.out.tag_pos = tag_pos;
+    write_order_output(rs.setup, sample_record(0, 0, false));
     EXPECT_FALSE(exists(path("e.tta")));
-    write_order_output(rs, sample_record(1, 0, true));
+    write_order_output(rs.setup, sample_record(1, 0, true));
     EXPECT_FALSE(exists(path("e.tta")));
-    write_order_output(rs, sample_record(0, 0, true));
+    write_order_output(rs.setup, sample_record(0, 0, true));
     EXPECT_EQ(read(path("e.tta")), "     0.7500       0.3300\n");
     EXPECT_EQ(read(path("e.tco")), "     0.7500       0.3400\n");
     EXPECT_EQ(read(path("e.rta")), "     0.7500       0.3100\n");
     EXPECT_EQ(read(path("e.rco")), "     0.7500       0.3200\n");
-    rs.iout = 2;
-    write_order_output(rs, sample_record(0, 0, true));
+    rs.setup.out.iout = 2;
+    write_order_output(rs.setup, sample_record(0, 0, true));
     EXPECT_EQ(lines_of(read(path("e.tta"))).size(), 2u);
     EXPECT_EQ(lines_of(read(path("e.rta"))).size(), 1u);
 }
@@ -568,10 +590,10 @@ TEST_F(OutputFiles, PerQuantityEllipsometricFiles) {
 TEST_F(OutputFiles, FileThatCannotBeOpenedEndsTheJob) {
     for (int iout : {0, 5, 7, 3}) {
         run_state rs = table_state(path("missing/tab.txt"), iout, 0);
-        rs.tag_pos = static_cast<int>(path("missing/tab.txt").size()) + 1;
+        rs.setup.out.tag_pos = static_cast<int>(path("missing/tab.txt").size()) + 1;
         testing::internal::CaptureStdout();
         try {
-            write_order_output(rs, sample_record(0, 0, true));
+            write_order_output(rs.setup, sample_record(0, 0, true));
             ADD_FAILURE() << "no stop for iout " << iout;
         } catch (const run_stop& s) {
             EXPECT_EQ(s.status, 95);
@@ -588,21 +610,21 @@ TEST_F(OutputFiles, FileThatCannotBeOpenedEndsTheJob) {
 TEST_F(OutputFiles, ClosingRecordAndEnergyErrors) {
     write(path("tab.txt"), "heading\n");
     run_state rs = table_state(path("tab.txt"), 0, 0);
-    rs.i_format = 4;
-    write_run_end(rs, 1.5e-3, -2.25);
+    rs.setup.out.i_format = 4;
+    write_run_end(rs.setup, 1.5e-3, -2.25);
     EXPECT_EQ(read(path("tab.txt")), "heading\n\n");  // one empty free-format record
     EXPECT_EQ(read(path("energy_error.txt")),
               "     0.7500" + sp(2) + "     0.0015" + sp(2) + "    -2.2500\n");
     // a sweep run writes its own energy-error file; layout 6 has no closing record
-    rs.iout = 6;
-    rs.run_index = -12;
-    write_run_end(rs, 0.0, 0.0);
+    rs.setup.out.iout = 6;
+    rs.setup.cmd.run_index = -12;
+    write_run_end(rs.setup, 0.0, 0.0);
     EXPECT_EQ(read(path("tab.txt")), "heading\n\n");
     EXPECT_TRUE(exists(path("energy_error12.txt")));
     // per-quantity layouts write no energy-error record
-    rs.iout = 3;
-    rs.run_index = 5;
-    write_run_end(rs, 0.0, 0.0);
+    rs.setup.out.iout = 3;
+    rs.setup.cmd.run_index = 5;
+    write_run_end(rs.setup, 0.0, 0.0);
     EXPECT_FALSE(exists(path("energy_error5.txt")));
 }
 
@@ -618,9 +640,9 @@ TEST_F(OutputFiles, EndOfRunStops) {
                                stop_case{"/dev/full", 0, false, 96},
                                stop_case{path("tab.txt"), 4, true, 95}}) {
         run_state rs = table_state(c.table, c.iout, 0);
-        if (c.energy_dir) rs.run_index = 3;
+        if (c.energy_dir) rs.setup.cmd.run_index = 3;
         try {
-            write_run_end(rs, 0.0, 0.0);
+            write_run_end(rs.setup, 0.0, 0.0);
             ADD_FAILURE() << "no stop for " << c.table;
         } catch (const run_stop& s) {
             EXPECT_EQ(s.status, c.status);

@@ -45,48 +45,48 @@ protected:
 // Three orders of one row: first index -1, 0, 1, second index 0.
 run_state three_orders() {
     run_state rs;
-    rs.lproject = true;
-    rs.par_value = 0.6328;
-    rs.iomax = 1;
-    rs.norder = 3;
-    rs.k0 = 2 * pi / 0.5;
-    rs.n_sup = cplx(1.0, 0.0);
-    rs.n_sub = cplx(1.5, 0.01);
-    rs.k0sq_eps_sup = cplx(rs.k0 * rs.k0, 0.0);
-    rs.k0sq_eps_sub = cplx(rs.k0 * rs.k0 * 2.25, 0.5);
-    rs.ord_i1.resize(3);
-    rs.ord_i2.resize(3);
-    rs.ord_of.resize(3);
-    rs.kt2.resize(3);
-    rs.ky_1d.resize(3);
-    rs.prop_r.resize(3);
-    rs.prop_t.resize(3);
-    rs.kn_sup.resize(6);
-    rs.kn_sub.resize(6);
+    rs.setup.out.lproject = true;
+    rs.setup.cmd.par_value = 0.6328;
+    rs.setup.par.iomax = 1;
+    rs.setup.orders.norder = 3;
+    rs.setup.media.k0 = 2 * pi / 0.5;
+    rs.setup.media.n_sup = cplx(1.0, 0.0);
+    rs.setup.media.n_sub = cplx(1.5, 0.01);
+    rs.setup.media.k0sq_eps_sup = cplx(rs.setup.media.k0 * rs.setup.media.k0, 0.0);
+    rs.setup.media.k0sq_eps_sub = cplx(rs.setup.media.k0 * rs.setup.media.k0 * 2.25, 0.5);
+    rs.setup.orders.ord_i1.resize(3);
+    rs.setup.orders.ord_i2.resize(3);
+    rs.setup.orders.ord_of.resize(3);
+    rs.setup.orders.kt2.resize(3);
+    rs.setup.orders.ky_1d.resize(3);
+    rs.stack.prop_r.resize(3);
+    rs.stack.prop_t.resize(3);
+    rs.stack.kn_sup.resize(6);
+    rs.stack.kn_sub.resize(6);
     const double ky[3] = {-2.0, 0.0, 2.0};
     const cplx ksup[3] = {{3, 0}, {4, 0}, {0, 2}};
     const cplx ksub[3] = {{5, 0.1}, {6, 0.2}, {7, 0.3}};
     for (int i = 1; i <= 3; ++i) {
-        rs.ord_i1(i) = i;
-        rs.ord_i2(i) = 2;
-        rs.ord_of(i) = i;
-        rs.ky_1d(i) = ky[i - 1];
-        rs.kt2(i) = ky[i - 1] * ky[i - 1] + 0.25;
-        rs.kn_sup(i) = rs.kn_sup(i + 3) = ksup[i - 1];
-        rs.kn_sub(i) = rs.kn_sub(i + 3) = ksub[i - 1];
+        rs.setup.orders.ord_i1(i) = i;
+        rs.setup.orders.ord_i2(i) = 2;
+        rs.setup.orders.ord_of(i) = i;
+        rs.setup.orders.ky_1d(i) = ky[i - 1];
+        rs.setup.orders.kt2(i) = ky[i - 1] * ky[i - 1] + 0.25;
+        rs.stack.kn_sup(i) = rs.stack.kn_sup(i + 3) = ksup[i - 1];
+        rs.stack.kn_sub(i) = rs.stack.kn_sub(i + 3) = ksub[i - 1];
     }
-    rs.prop_r(1) = 1;
-    rs.prop_r(2) = 1;
-    rs.n_prop_r = 2;
-    rs.prop_t(2) = 1;
-    rs.prop_t(3) = 1;
-    rs.n_prop_t = 2;
-    rs.r_mat.resize(6);
-    rs.t_mat.resize(6);
+    rs.stack.prop_r(1) = 1;
+    rs.stack.prop_r(2) = 1;
+    rs.stack.n_prop_r = 2;
+    rs.stack.prop_t(2) = 1;
+    rs.stack.prop_t(3) = 1;
+    rs.stack.n_prop_t = 2;
+    rs.stack.r_mat.resize(6);
+    rs.stack.t_mat.resize(6);
     for (int i = 1; i <= 6; ++i)
         for (int j = 1; j <= 6; ++j) {
-            rs.r_mat(i, j) = cplx(i + 10 * j, -(i * j));
-            rs.t_mat(i, j) = cplx(100 + i + 10 * j, i - j);
+            rs.stack.r_mat(i, j) = cplx(i + 10 * j, -(i * j));
+            rs.stack.t_mat(i, j) = cplx(100 + i + 10 * j, i - j);
         }
     return rs;
 }
@@ -110,27 +110,27 @@ double deg(double rad) { return rad * 180.0 / pi; }
 
 TEST_F(ProjectFile, BlockOfASweepRun) {
     run_state rs = three_orders();
-    rs.run_index = 3;
-    rs.fname_out_mat = dir_ + "/proj.qpr" + std::string(200, ' ');
-    write_project_file(rs);
+    rs.setup.cmd.run_index = 3;
+    rs.setup.out.fname_out_mat = dir_ + "/proj.qpr" + std::string(200, ' ');
+    write_project_file(rs.setup, rs.stack);
     const std::vector<std::string> l = lines(dir_ + "/proj.qpr");
     ASSERT_EQ(l.size(), 31u);
     EXPECT_EQ(l[0], "    0.632800");
-    expect_numbers(l[1], {rs.k0 * rs.k0, rs.k0 * rs.k0 * 2.25});
+    expect_numbers(l[1], {rs.setup.media.k0 * rs.setup.media.k0, rs.setup.media.k0 * rs.setup.media.k0 * 2.25});
     EXPECT_EQ(l[2], "reflection");
     EXPECT_EQ(l[3], "    2");
-    const double k0 = rs.k0;
+    const double k0 = rs.setup.media.k0;
     const double es = k0 * k0;
-    const cplx eb = rs.k0sq_eps_sub;
+    const cplx eb = rs.setup.media.k0sq_eps_sub;
     // reflected orders 1 and 2 (first index -1 and 0), w0 = 2, wm = 5
     for (int i = 1; i <= 2; ++i) {
         const std::size_t at = 4 + 6 * static_cast<std::size_t>(i - 1);
-        expect_numbers(l[at], {double(i - 2), 0.0, rs.kn_sup(i).real() / 4.0});
-        const double kt = std::sqrt(rs.kt2(i));
+        expect_numbers(l[at], {double(i - 2), 0.0, rs.stack.kn_sup(i).real() / 4.0});
+        const double kt = std::sqrt(rs.setup.orders.kt2(i));
         const std::vector<double> ang = pair_numbers(l[at + 1]);
         ASSERT_EQ(ang.size(), 2u);
         EXPECT_NEAR(ang[0], deg(std::asin(kt / k0)), 2e-5);
-        EXPECT_NEAR(ang[1], deg(std::acos(rs.ky_1d(i) / kt)), 2e-5);
+        EXPECT_NEAR(ang[1], deg(std::acos(rs.setup.orders.ky_1d(i) / kt)), 2e-5);
         expect_single_angle(ang[0]);
         expect_single_angle(ang[1]);
         expect_numbers(l[at + 2], {double(i + 20), double(-2 * i)});
@@ -143,15 +143,15 @@ TEST_F(ProjectFile, BlockOfASweepRun) {
     EXPECT_EQ(l[18], "    2");
     for (int i = 2; i <= 3; ++i) {
         const std::size_t at = 19 + 6 * static_cast<std::size_t>(i - 2);
-        const cplx kn = rs.kn_sub(i);
+        const cplx kn = rs.stack.kn_sub(i);
         const double c_te = kn.real() / 4.0;
         const double c_tm = es * (kn.real() * eb.real() + kn.imag() * eb.imag()) / (4.0 * std::norm(eb));
         expect_numbers(l[at], {double(i - 2), 0.0, c_te, c_tm});
-        const double kt = std::sqrt(rs.kt2(i));
+        const double kt = std::sqrt(rs.setup.orders.kt2(i));
         const std::vector<double> ang = pair_numbers(l[at + 1]);
         ASSERT_EQ(ang.size(), 2u);
         EXPECT_NEAR(ang[0], deg(std::asin(kt / (k0 * 1.5))), 2e-5);
-        EXPECT_NEAR(ang[1], deg(std::acos(rs.ky_1d(i) / kt)), 2e-5);
+        EXPECT_NEAR(ang[1], deg(std::acos(rs.setup.orders.ky_1d(i) / kt)), 2e-5);
         expect_single_angle(ang[0]);
         expect_numbers(l[at + 2], {double(100 + i + 20), double(i - 2)});
         expect_numbers(l[at + 3], {double(100 + i + 3 + 20), double(i + 3 - 2)});
@@ -160,8 +160,8 @@ TEST_F(ProjectFile, BlockOfASweepRun) {
     }
 
     // a second run appends its block; run index 0 has no parameter record
-    rs.run_index = 0;
-    write_project_file(rs);
+    rs.setup.cmd.run_index = 0;
+    write_project_file(rs.setup, rs.stack);
     const std::vector<std::string> l2 = lines(dir_ + "/proj.qpr");
     ASSERT_EQ(l2.size(), 31u + 30u);
     EXPECT_EQ(l2[31], l[1]);
@@ -170,10 +170,10 @@ TEST_F(ProjectFile, BlockOfASweepRun) {
 
 TEST_F(ProjectFile, ZeroCountsAndNoSwitch) {
     run_state rs = three_orders();
-    for (int i = 1; i <= 3; ++i) rs.prop_r(i) = rs.prop_t(i) = 0;
-    rs.n_prop_r = rs.n_prop_t = 0;
-    rs.fname_out_mat = dir_ + "/zero.qpr";
-    write_project_file(rs);
+    for (int i = 1; i <= 3; ++i) rs.stack.prop_r(i) = rs.stack.prop_t(i) = 0;
+    rs.stack.n_prop_r = rs.stack.n_prop_t = 0;
+    rs.setup.out.fname_out_mat = dir_ + "/zero.qpr";
+    write_project_file(rs.setup, rs.stack);
     const std::vector<std::string> l = lines(dir_ + "/zero.qpr");
     ASSERT_EQ(l.size(), 6u);
     EXPECT_EQ(l[1], "reflection");
@@ -182,17 +182,17 @@ TEST_F(ProjectFile, ZeroCountsAndNoSwitch) {
     EXPECT_EQ(l[4], "transmission");
     EXPECT_EQ(l[5], "    0");
 
-    rs.lproject = false;
-    rs.fname_out_mat = dir_ + "/none.qpr";
-    write_project_file(rs);
+    rs.setup.out.lproject = false;
+    rs.setup.out.fname_out_mat = dir_ + "/none.qpr";
+    write_project_file(rs.setup, rs.stack);
     EXPECT_TRUE(lines(dir_ + "/none.qpr").empty());
 }
 
 TEST_F(ProjectFile, FileThatCannotBeOpenedEndsTheJob) {
     run_state rs = three_orders();
-    rs.fname_out_mat = dir_ + "/missing/proj.qpr";
+    rs.setup.out.fname_out_mat = dir_ + "/missing/proj.qpr";
     try {
-        write_project_file(rs);
+        write_project_file(rs.setup, rs.stack);
         ADD_FAILURE() << "no stop";
     } catch (const run_stop& s) {
         EXPECT_EQ(s.status, 750);

@@ -14,24 +14,24 @@ namespace {
 // both half-spaces with k0^2 eps = 4 and kn = 2 for propagating orders.
 run_state three_orders() {
     run_state rs;
-    rs.iomax = 1;
-    rs.norder = 3;
-    rs.k0 = 2.0;
-    rs.ord_i1.resize(3);
-    rs.ord_i2.resize(3);
-    rs.ord_of.resize(3);
+    rs.setup.par.iomax = 1;
+    rs.setup.orders.norder = 3;
+    rs.setup.media.k0 = 2.0;
+    rs.setup.orders.ord_i1.resize(3);
+    rs.setup.orders.ord_i2.resize(3);
+    rs.setup.orders.ord_of.resize(3);
     for (int i = 1; i <= 3; ++i) {
-        rs.ord_i1(i) = i;
-        rs.ord_i2(i) = 2;
-        rs.ord_of(i) = i;
+        rs.setup.orders.ord_i1(i) = i;
+        rs.setup.orders.ord_i2(i) = 2;
+        rs.setup.orders.ord_of(i) = i;
     }
-    rs.k0sq_eps_sup = 4.0;
-    rs.k0sq_eps_sub = 4.0;
-    rs.kn_sup.resize(6, cplx(2.0, 0.0));
-    rs.kn_sub.resize(6, cplx(2.0, 0.0));
-    rs.r_mat.resize(6);
-    rs.t_mat.resize(6);
-    for (int k = 1; k <= 4; ++k) rs.nop[k] = (k % 2) ? -5 : 5;
+    rs.setup.media.k0sq_eps_sup = 4.0;
+    rs.setup.media.k0sq_eps_sub = 4.0;
+    rs.stack.kn_sup.resize(6, cplx(2.0, 0.0));
+    rs.stack.kn_sub.resize(6, cplx(2.0, 0.0));
+    rs.stack.r_mat.resize(6);
+    rs.stack.t_mat.resize(6);
+    for (int k = 1; k <= 4; ++k) rs.setup.out.nop[k] = (k % 2) ? -5 : 5;
     return rs;
 }
 
@@ -39,17 +39,17 @@ TEST(run_results, sums_count_every_order_and_window_selects_records) {
     run_state rs = three_orders();
     // TE incidence (column 2): reflected TE amplitudes per order, transmitted
     // TE of the zeroth order. TM incidence (column 5): the same in TM.
-    rs.r_mat(1, 2) = 0.3;
-    rs.r_mat(2, 2) = cplx(0.0, 0.4);
-    rs.r_mat(3, 2) = 0.1;
-    rs.t_mat(2, 2) = 0.8;
-    rs.r_mat(4, 5) = 0.2;
-    rs.t_mat(5, 5) = cplx(0.6, 0.6);
-    rs.nop[1] = 0;  // first index 0..0
-    rs.nop[2] = 0;
+    rs.stack.r_mat(1, 2) = 0.3;
+    rs.stack.r_mat(2, 2) = cplx(0.0, 0.4);
+    rs.stack.r_mat(3, 2) = 0.1;
+    rs.stack.t_mat(2, 2) = 0.8;
+    rs.stack.r_mat(4, 5) = 0.2;
+    rs.stack.t_mat(5, 5) = cplx(0.6, 0.6);
+    rs.setup.out.nop[1] = 0;  // first index 0..0
+    rs.setup.out.nop[2] = 0;
     std::vector<order_record> recs;
     double e_te = 0, e_tm = 0;
-    order_results(rs, recs, e_te, e_tm);
+    order_results(rs.setup, rs.stack, recs, e_te, e_tm);
     ASSERT_EQ(recs.size(), 1u);
     EXPECT_EQ(recs[0].i1, 0);
     EXPECT_EQ(recs[0].i2, 0);
@@ -64,17 +64,17 @@ TEST(run_results, sums_count_every_order_and_window_selects_records) {
 
 TEST(run_results, percent_moduli_and_ellipsometry) {
     run_state rs = three_orders();
-    rs.lpercent = true;
-    rs.ios_arg = 0;
-    rs.t_mat(2, 2) = 0.5;                 // EE
-    rs.t_mat(5, 2) = cplx(0.0, 0.3);      // EM
-    rs.t_mat(2, 5) = -0.1;                // ME
-    rs.t_mat(5, 5) = cplx(0.0, 1.0);      // MM
-    rs.r_mat(2, 2) = 0.25;
-    rs.r_mat(5, 5) = -0.5;
+    rs.setup.out.lpercent = true;
+    rs.setup.cmd.ios_arg = 0;
+    rs.stack.t_mat(2, 2) = 0.5;                 // EE
+    rs.stack.t_mat(5, 2) = cplx(0.0, 0.3);      // EM
+    rs.stack.t_mat(2, 5) = -0.1;                // ME
+    rs.stack.t_mat(5, 5) = cplx(0.0, 1.0);      // MM
+    rs.stack.r_mat(2, 2) = 0.25;
+    rs.stack.r_mat(5, 5) = -0.5;
     std::vector<order_record> recs;
     double e_te = 0, e_tm = 0;
-    order_results(rs, recs, e_te, e_tm);
+    order_results(rs.setup, rs.stack, recs, e_te, e_tm);
     ASSERT_EQ(recs.size(), 3u);
     const order_record& z = recs[1];
     EXPECT_EQ(z.i1, 0);
@@ -94,14 +94,14 @@ TEST(run_results, percent_moduli_and_ellipsometry) {
 
 TEST(run_results, evanescent_order_reflects_nothing) {
     run_state rs = three_orders();
-    rs.kn_sup(1) = rs.kn_sup(4) = cplx(0.0, 1.5);
-    rs.kn_sub(1) = rs.kn_sub(4) = cplx(0.0, 1.5);
-    rs.r_mat(1, 2) = 0.7;
-    rs.t_mat(1, 2) = 0.7;
-    rs.r_mat(4, 5) = 0.7;
+    rs.stack.kn_sup(1) = rs.stack.kn_sup(4) = cplx(0.0, 1.5);
+    rs.stack.kn_sub(1) = rs.stack.kn_sub(4) = cplx(0.0, 1.5);
+    rs.stack.r_mat(1, 2) = 0.7;
+    rs.stack.t_mat(1, 2) = 0.7;
+    rs.stack.r_mat(4, 5) = 0.7;
     std::vector<order_record> recs;
     double e_te = 0, e_tm = 0;
-    order_results(rs, recs, e_te, e_tm);
+    order_results(rs.setup, rs.stack, recs, e_te, e_tm);
     ASSERT_EQ(recs.size(), 3u);
     for (int k = 0; k < 4; ++k) {
         EXPECT_EQ(recs[0].r_eff[k], 0.0);

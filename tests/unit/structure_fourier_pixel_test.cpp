@@ -24,20 +24,20 @@ using rcwa::structure::patch_fourier;
 using rcwa::structure::patch_fourier_stripes;
 using rcwa::structure::rect_table;
 
-struct four {
-    full_mat conv, li1, li2, inv_rule;
-    explicit four(int n) : conv(n), li1(n), li2(n), inv_rule(n) {
-        for (full_mat* m : {&conv, &li1, &li2, &inv_rule})
+// The four matrices, filled with a value no routine writes.
+struct four : rcwa::structure::grating_eps {
+    explicit four(int n) {
+        for (full_mat* m : {&eps_conv, &eps_li_1, &eps_li_2, &eps_inv_rule}) {
+            m->resize(n);
             for (int j = 1; j <= n; ++j)
                 for (int i = 1; i <= n; ++i) (*m)(i, j) = cplx(99.0, -99.0);
+        }
     }
 };
 
 four run_layer(bool li, double angle, full_mat grid, const orders& o) {
     four f(o.n);
-    const int l = 2 * o.iomax + 1;
-    layer_eps_matrices(li, grid.order(), grid, angle, f.conv, f.li2, f.li1, f.inv_rule, l, l,
-                       o.iomax, o.n, o.i1, o.i2);
+    layer_eps_matrices(li, grid, angle, o.set(), f);
     return f;
 }
 
@@ -65,25 +65,25 @@ TEST(PixelMap, UniformMapGivesScaledIdentities) {
     for (const orders& o : {square_orders(1), diamond_orders(2)}) {
         const full_mat ei = scaled_identity(o.n, e), zero(o.n);
         four f = run_layer(true, 0.0, grid, o);
-        EXPECT_LT(max_abs_diff(f.conv, scaled_identity(o.n, 1.0 / e)), 1e-7);
-        EXPECT_LT(max_abs_diff(f.li1, ei), 1e-6);
-        EXPECT_LT(max_abs_diff(f.li2, ei), 1e-6);
-        EXPECT_EQ(max_abs_diff(f.inv_rule, zero), 0.0);
+        EXPECT_LT(max_abs_diff(f.eps_conv, scaled_identity(o.n, 1.0 / e)), 1e-7);
+        EXPECT_LT(max_abs_diff(f.eps_li_1, ei), 1e-6);
+        EXPECT_LT(max_abs_diff(f.eps_li_2, ei), 1e-6);
+        EXPECT_EQ(max_abs_diff(f.eps_inv_rule, zero), 0.0);
 
         f = run_layer(true, 10.0, grid, o);
-        EXPECT_LT(max_abs_diff(f.inv_rule, ei), 1e-6);
+        EXPECT_LT(max_abs_diff(f.eps_inv_rule, ei), 1e-6);
 
         f = run_layer(false, 0.0, grid, o);
-        EXPECT_LT(max_abs_diff(f.li1, ei), 1e-6);  // [[eps]] itself, not inverted
-        EXPECT_EQ(max_abs_diff(f.li2, zero), 0.0);
-        EXPECT_LT(max_abs_diff(f.inv_rule, ei), 1e-6);
-        EXPECT_LT(max_abs_diff(f.conv, scaled_identity(o.n, 1.0 / e)), 1e-7);
+        EXPECT_LT(max_abs_diff(f.eps_li_1, ei), 1e-6);  // [[eps]] itself, not inverted
+        EXPECT_EQ(max_abs_diff(f.eps_li_2, zero), 0.0);
+        EXPECT_LT(max_abs_diff(f.eps_inv_rule, ei), 1e-6);
+        EXPECT_LT(max_abs_diff(f.eps_conv, scaled_identity(o.n, 1.0 / e)), 1e-7);
     }
     // The grid holds 1/eps on return.
     full_mat g2 = grid;
     orders o = square_orders(1);
     four f(o.n);
-    layer_eps_matrices(true, 8, g2, 0.0, f.conv, f.li2, f.li1, f.inv_rule, 3, 3, 1, o.n, o.i1, o.i2);
+    layer_eps_matrices(true, g2, 0.0, o.set(), f);
     EXPECT_LT(std::abs(g2(3, 5) - 1.0 / e), 1e-15);
 }
 
@@ -190,10 +190,10 @@ TEST(PixelMap, StripeGratingInverseRuleAcrossIsLaurent) {
     full_mat conv(o.n);
     eps_fourier_fft(grid, m, o.i1, o.i2, conv, o.iomax, o.n);
     four f = run_layer(true, 0.0, grid, o);
-    EXPECT_LT(max_abs_diff(f.li1, conv), 1e-5);
-    EXPECT_LT(max_abs_diff(f.conv, inverse(conv)), 1e-5);
+    EXPECT_LT(max_abs_diff(f.eps_li_1, conv), 1e-5);
+    EXPECT_LT(max_abs_diff(f.eps_conv, inverse(conv)), 1e-5);
     // Along the grating the inverse rule differs from Laurent's.
-    EXPECT_GT(max_abs_diff(f.li2, conv), 0.1);
+    EXPECT_GT(max_abs_diff(f.eps_li_2, conv), 0.1);
 }
 
 TEST(PixelMap, CyclicShiftMultipliesByPhase) {
@@ -209,8 +209,8 @@ TEST(PixelMap, CyclicShiftMultipliesByPhase) {
     for (int r = 1; r <= o.n; ++r)
         for (int c = 1; c <= o.n; ++c) {
             const cplx ph = std::exp(cplx(0.0, -2.0 * pi * (o.i1(r) - o.i1(c)) / m));
-            worst = std::max(worst, std::abs(b.li1(r, c) - a.li1(r, c) * ph));
-            worst_inv = std::max(worst_inv, std::abs(b.conv(r, c) - a.conv(r, c) * ph));
+            worst = std::max(worst, std::abs(b.eps_li_1(r, c) - a.eps_li_1(r, c) * ph));
+            worst_inv = std::max(worst_inv, std::abs(b.eps_conv(r, c) - a.eps_conv(r, c) * ph));
         }
     EXPECT_LT(worst, 1e-6);
     EXPECT_LT(worst_inv, 1e-6);
@@ -238,10 +238,10 @@ TEST(PixelMap, SingleOrderMeans) {
     }
     const orders o = square_orders(0);
     four f = run_layer(true, 5.0, g, o);
-    EXPECT_LT(std::abs(f.conv(1, 1) - 1.0 / mean), 1e-7);
-    EXPECT_LT(std::abs(f.inv_rule(1, 1) - 1.0 / inv_mean), 1e-7);
-    EXPECT_LT(std::abs(f.li1(1, 1) - li1), 1e-7);
-    EXPECT_LT(std::abs(f.li2(1, 1) - li2), 1e-7);
+    EXPECT_LT(std::abs(f.eps_conv(1, 1) - 1.0 / mean), 1e-7);
+    EXPECT_LT(std::abs(f.eps_inv_rule(1, 1) - 1.0 / inv_mean), 1e-7);
+    EXPECT_LT(std::abs(f.eps_li_1(1, 1) - li1), 1e-7);
+    EXPECT_LT(std::abs(f.eps_li_2(1, 1) - li2), 1e-7);
 }
 
 TEST(PixelMap, SmallGridWrapsDifferencesInsideIt) {
@@ -263,7 +263,7 @@ TEST(PixelMap, SmallGridWrapsDifferencesInsideIt) {
             EXPECT_LT(std::abs(out(r, c) - pm1(d1 + d2) * want / 4.0), 1e-12);
         }
     four f = run_layer(true, 3.0, g, o);
-    EXPECT_EQ(f.conv.order(), o.n);
+    EXPECT_EQ(f.eps_conv.order(), o.n);
 }
 
 TEST(PixelMap, SeparableAndMixedInverses) {

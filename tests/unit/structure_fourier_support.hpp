@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "linalg/dense.hpp"
+#include "structure/orders.hpp"
 #include "support/dense_check.hpp"
 
 namespace fourier_test {
@@ -23,6 +24,16 @@ struct orders {
     int iomax = 0;
     int n = 0;
     array1<int> i1, i2;
+
+    // As the order set of a run (the wave-vector tables left empty).
+    rcwa::structure::order_set set() const {
+        rcwa::structure::order_set s;
+        s.nmax1d = 2 * iomax + 1;
+        s.norder = n;
+        s.ord_i1 = i1;
+        s.ord_i2 = i2;
+        return s;
+    }
 };
 
 // Every order of a (2 iomax + 1)^2 square, row by row (second index outer).

@@ -15,27 +15,12 @@ using rcwa::linalg::full_mat;
 
 namespace {
 
-struct order_set {
-    int n1 = 0, norder = 0;
-    row_ranges rows;
-    array1<double> ky, kz, kt2;
-    array1<int> slot, of, i1, i2;
-};
-
 order_set make_orders(int iomax, double angle, double kiy, double kiz, double dy = 0.7,
                       double dz = 0.9) {
     order_set o;
-    o.n1 = 2 * iomax + 1;
-    truncate_orders(o.n1, o.n1, 0.0, o.rows, o.norder);
-    o.ky.resize(o.n1);
-    o.kz.resize(o.n1);
-    o.kt2.resize(o.norder);
-    o.slot.resize(o.norder);
-    o.of.resize(o.norder);
-    o.i1.resize(o.norder);
-    o.i2.resize(o.norder);
-    order_tables(o.n1, o.n1, o.norder, o.rows, angle, dy, dz, kiy, kiz, o.ky, o.kz, o.kt2, o.slot,
-                 o.of, o.i1, o.i2);
+    o.nmax1d = 2 * iomax + 1;
+    truncate_orders(o.nmax1d, o.nmax1d, 0.0, o.row_range, o.norder);
+    order_tables(o, angle, dy, dz, kiy, kiz);
     return o;
 }
 
@@ -89,7 +74,7 @@ TEST(HalfSpace, NormalIncidenceZerothOrderBlockIsS) {
     fill_garbage(r, 1.0);
     fill_garbage(t, 2.0);
     const double d = 0.37;
-    halfspace_te_tm(o.n1, n, 0.0, o.i1, o.i2, o.ky, o.kz, r, t, kn, kk, d);
+    halfspace_te_tm(o.nmax1d, n, 0.0, o.ord_i1, o.ord_i2, o.ky_1d, o.kz_1d, r, t, kn, kk, d);
     const cplx kap = kn(w0);
     expect_blk(block(r, n, w0, w0), {0.0, -kk / kap, kap, 0.0}, 1e-14, "r zeroth");
     const cplx e = std::exp(cplx(0, 1) * d * kap);
@@ -110,9 +95,9 @@ TEST(HalfSpace, RotatedBlocksAndZeroThickness) {
     const cplx kk(30.0, 0.2);
     for (int i = 1; i <= n; ++i) kn(i) = kn(n + i) = std::sqrt(kk - o.kt2(i));
     full_mat r(2 * n), t(2 * n);
-    halfspace_te_tm(o.n1, n, 0.0, o.i1, o.i2, o.ky, o.kz, r, t, kn, kk, 0.0);
+    halfspace_te_tm(o.nmax1d, n, 0.0, o.ord_i1, o.ord_i2, o.ky_1d, o.kz_1d, r, t, kn, kk, 0.0);
     for (int p = 1; p <= n; ++p) {
-        const double ky = o.ky(o.i1(p)), kz = o.kz(o.i2(p)), kt = std::hypot(ky, kz);
+        const double ky = o.ky_1d(o.ord_i1(p)), kz = o.kz_1d(o.ord_i2(p)), kt = std::hypot(ky, kz);
         // In-plane rotation onto the order's direction and its transpose.
         const blk rot{ky / kt, kz / kt, -kz / kt, ky / kt};
         const blk rot_t{ky / kt, -kz / kt, kz / kt, ky / kt};
@@ -130,7 +115,7 @@ TEST(ObliqueBasis, ZeroStateRotationAndInverse) {
     order_set o = make_orders(1, 0.0, 0.8, 0.5);
     const int n = o.norder;
     full_mat r(2 * n), t(2 * n);
-    oblique_basis(o.n1, n, 0.0, o.i1, o.i2, o.ky, o.kz, r, t);
+    oblique_basis(o.nmax1d, n, 0.0, o.ord_i1, o.ord_i2, o.ky_1d, o.kz_1d, r, t);
     for (int j = 1; j <= 2 * n; ++j)
         for (int i = 1; i <= 2 * n; ++i) {
             EXPECT_EQ(r(i, j), cplx(0.0, 0.0));
@@ -140,9 +125,9 @@ TEST(ObliqueBasis, ZeroStateRotationAndInverse) {
     fill_garbage(r, 3.0);
     fill_garbage(t, 4.0);
     full_mat r0 = r, t0 = t;
-    oblique_basis(o.n1, n, 0.0, o.i1, o.i2, o.ky, o.kz, r, t);
+    oblique_basis(o.nmax1d, n, 0.0, o.ord_i1, o.ord_i2, o.ky_1d, o.kz_1d, r, t);
     auto rot = [&](int p) {
-        const double ky = o.ky(o.i1(p)), kz = o.kz(o.i2(p)), kt = std::hypot(ky, kz);
+        const double ky = o.ky_1d(o.ord_i1(p)), kz = o.kz_1d(o.ord_i2(p)), kt = std::hypot(ky, kz);
         return blk{ky / kt, kz / kt, -kz / kt, ky / kt};
     };
     for (int p = 1; p <= n; ++p)
@@ -160,7 +145,7 @@ TEST(ObliqueBasis, NormalOrderUnchangedAtAngleZeroAndInverseAtAnAngle) {
     fill_garbage(r, 5.0);
     fill_garbage(t, 6.0);
     const full_mat r0 = r, t0 = t;
-    oblique_basis(o.n1, 1, 0.0, o.i1, o.i2, o.ky, o.kz, r, t);
+    oblique_basis(o.nmax1d, 1, 0.0, o.ord_i1, o.ord_i2, o.ky_1d, o.kz_1d, r, t);
     for (int j = 1; j <= 2; ++j)
         for (int i = 1; i <= 2; ++i) {
             EXPECT_EQ(r(i, j), r0(i, j));
@@ -173,7 +158,7 @@ TEST(ObliqueBasis, NormalOrderUnchangedAtAngleZeroAndInverseAtAnAngle) {
         const int n = g.norder;
         full_mat ri(2 * n), ti(2 * n);
         for (int i = 1; i <= 2 * n; ++i) ri(i, i) = ti(i, i) = 1.0;
-        oblique_basis(g.n1, n, 25.0, g.i1, g.i2, g.ky, g.kz, ri, ti);
+        oblique_basis(g.nmax1d, n, 25.0, g.ord_i1, g.ord_i2, g.ky_1d, g.kz_1d, ri, ti);
         for (int p = 1; p <= n; ++p) {
             expect_blk(block(ri, n, p, p), {1.0, 0.0, 0.0, 1.0}, 1e-13, "B^-1 B");
             const blk b = block(ti, n, p, p);
@@ -193,7 +178,7 @@ TEST(UniformLayer, IdentitiesAndClosedForms) {
             fill_garbage(q, 2.0);
             fill_garbage(x, 3.0);
             fill_garbage(y, 4.0);
-            uniform_layer(o.n1, n, angle, eps, o.i1, o.i2, o.ky, o.kz, k0sq, p, q, x, y);
+            uniform_layer(o.nmax1d, n, angle, eps, o.ord_i1, o.ord_i2, o.ky_1d, o.kz_1d, k0sq, p, q, x, y);
             for (int j = 1; j <= 2 * n; ++j)
                 for (int i = 1; i <= 2 * n; ++i) {
                     EXPECT_EQ(x(i, j) + y(i, j), cplx(0.0, 0.0));
@@ -240,9 +225,9 @@ TEST(UniformLayer, BlockDiagonalFormMatchesTheFullForm) {
     const cplx eps(3.1, 0.4);
     const double k0sq = 40.0;
     full_mat p(2 * n), q(2 * n), x(2 * n), y(2 * n);
-    uniform_layer(o.n1, n, 20.0, eps, o.i1, o.i2, o.ky, o.kz, k0sq, p, q, x, y);
+    uniform_layer(o.nmax1d, n, 20.0, eps, o.ord_i1, o.ord_i2, o.ky_1d, o.kz_1d, k0sq, p, q, x, y);
     bd_mat pb, qb, xb, yb;
-    uniform_layer_bd(o.n1, n, 20.0, eps, o.i1, o.i2, o.ky, o.kz, k0sq, pb, qb, xb, yb);
+    uniform_layer_bd(o.nmax1d, n, 20.0, eps, o.ord_i1, o.ord_i2, o.ky_1d, o.kz_1d, k0sq, pb, qb, xb, yb);
     for (int i = 1; i <= n; ++i) {
         const int cols[4][2] = {{i, i}, {i, n + i}, {n + i, i}, {n + i, n + i}};
         for (int c = 1; c <= 4; ++c) {

@@ -13,28 +13,12 @@ using rcwa::linalg::cplx;
 
 namespace {
 
-struct orders {
-    int n1 = 0;
-    int norder = 0;
-    row_ranges rows;
-    array1<double> ky, kz, kt2;
-    array1<int> slot, of, i1, i2;
-};
-
-orders build(int iomax, double shape, double angle = 0.0, double dy = 0.5, double dz = 0.8,
-             double kiy = 1.2, double kiz = -0.3) {
-    orders o;
-    o.n1 = 2 * iomax + 1;
-    truncate_orders(o.n1, o.n1, shape, o.rows, o.norder);
-    o.ky.resize(o.n1);
-    o.kz.resize(o.n1);
-    o.kt2.resize(o.norder);
-    o.slot.resize(o.norder);
-    o.of.resize(o.norder);
-    o.i1.resize(o.norder);
-    o.i2.resize(o.norder);
-    order_tables(o.n1, o.n1, o.norder, o.rows, angle, dy, dz, kiy, kiz, o.ky, o.kz, o.kt2, o.slot,
-                 o.of, o.i1, o.i2);
+order_set build(int iomax, double shape, double angle = 0.0, double dy = 0.5, double dz = 0.8,
+                double kiy = 1.2, double kiz = -0.3) {
+    order_set o;
+    o.nmax1d = 2 * iomax + 1;
+    truncate_orders(o.nmax1d, o.nmax1d, shape, o.row_range, o.norder);
+    order_tables(o, angle, dy, dz, kiy, kiz);
     return o;
 }
 
@@ -60,40 +44,40 @@ cplx polar_sqrt(cplx w) {
 
 TEST(Truncation, SingleOrderWhateverTheShape) {
     for (double shape : {0.0, 1.0, 2.0, 0.5}) {
-        orders o = build(0, shape);
+        order_set o = build(0, shape);
         EXPECT_EQ(o.norder, 1) << shape;
-        EXPECT_EQ(o.rows(1, 1), 1);
-        EXPECT_EQ(o.rows(2, 1), 1);
-        EXPECT_EQ(o.i1(1), 1);
-        EXPECT_EQ(o.i2(1), 1);
+        EXPECT_EQ(o.row_range(1, 1), 1);
+        EXPECT_EQ(o.row_range(2, 1), 1);
+        EXPECT_EQ(o.ord_i1(1), 1);
+        EXPECT_EQ(o.ord_i2(1), 1);
     }
 }
 
 TEST(Truncation, IomaxTwoForTheThreeShapes) {
-    orders sq = build(2, 0.0);
+    order_set sq = build(2, 0.0);
     EXPECT_EQ(sq.norder, 25);
     for (int n = 1; n <= 5; ++n) {
-        EXPECT_EQ(sq.rows(1, n), 1);
-        EXPECT_EQ(sq.rows(2, n), 5);
+        EXPECT_EQ(sq.row_range(1, n), 1);
+        EXPECT_EQ(sq.row_range(2, n), 5);
     }
     // Ellipse and diamond agree at iomax 2; the diamond's (1/2 + 1/2) is exactly 1, kept.
     for (double shape : {1.0, 2.0}) {
-        orders o = build(2, shape);
+        order_set o = build(2, shape);
         EXPECT_EQ(o.norder, 13) << shape;
         const int lo[5] = {3, 2, 1, 2, 3}, hi[5] = {3, 4, 5, 4, 3};
         for (int n = 1; n <= 5; ++n) {
-            EXPECT_EQ(o.rows(1, n), lo[n - 1]) << shape << " row " << n;
-            EXPECT_EQ(o.rows(2, n), hi[n - 1]) << shape << " row " << n;
+            EXPECT_EQ(o.row_range(1, n), lo[n - 1]) << shape << " row " << n;
+            EXPECT_EQ(o.row_range(2, n), hi[n - 1]) << shape << " row " << n;
         }
-        EXPECT_EQ(o.i1(7), 3);
-        EXPECT_EQ(o.i2(7), 3);
+        EXPECT_EQ(o.ord_i1(7), 3);
+        EXPECT_EQ(o.ord_i2(7), 3);
     }
 }
 
 TEST(Truncation, AgreesWithTheRetentionRule) {
     for (int iomax : {3, 4, 6}) {
         for (double shape : {1.0, 2.0, 0.5, 1.7, 2.9}) {
-            orders o = build(iomax, shape);
+            order_set o = build(iomax, shape);
             const int n1 = 2 * iomax + 1;
             int count = 0, pos = 0;
             for (int n = 1; n <= n1; ++n)
@@ -102,13 +86,13 @@ TEST(Truncation, AgreesWithTheRetentionRule) {
                         ++count;
                         ++pos;
                         ASSERT_LE(pos, o.norder);
-                        EXPECT_EQ(o.i1(pos), m) << iomax << " " << shape;
-                        EXPECT_EQ(o.i2(pos), n) << iomax << " " << shape;
+                        EXPECT_EQ(o.ord_i1(pos), m) << iomax << " " << shape;
+                        EXPECT_EQ(o.ord_i2(pos), n) << iomax << " " << shape;
                     }
             EXPECT_EQ(o.norder, count) << iomax << " " << shape;
             // The zeroth order sits in the middle of the list.
-            EXPECT_EQ(o.i1((o.norder + 1) / 2), iomax + 1);
-            EXPECT_EQ(o.i2((o.norder + 1) / 2), iomax + 1);
+            EXPECT_EQ(o.ord_i1((o.norder + 1) / 2), iomax + 1);
+            EXPECT_EQ(o.ord_i2((o.norder + 1) / 2), iomax + 1);
         }
     }
     // Hand counts: diamond and ellipse at iomax 3.
@@ -118,26 +102,26 @@ TEST(Truncation, AgreesWithTheRetentionRule) {
 
 TEST(Truncation, TipsAlwaysKept) {
     // p = 0.1 keeps hardly anything but the tips and the centre column.
-    orders o = build(4, 2.9);
-    EXPECT_EQ(o.rows(1, 1), 5);
-    EXPECT_EQ(o.rows(2, 1), 5);
-    EXPECT_EQ(o.rows(1, 9), 5);
-    EXPECT_EQ(o.rows(2, 9), 5);
-    EXPECT_EQ(o.rows(1, 5), 1);
-    EXPECT_EQ(o.rows(2, 5), 9);
+    order_set o = build(4, 2.9);
+    EXPECT_EQ(o.row_range(1, 1), 5);
+    EXPECT_EQ(o.row_range(2, 1), 5);
+    EXPECT_EQ(o.row_range(1, 9), 5);
+    EXPECT_EQ(o.row_range(2, 9), 5);
+    EXPECT_EQ(o.row_range(1, 5), 1);
+    EXPECT_EQ(o.row_range(2, 5), 9);
     EXPECT_EQ(o.norder, 17);
 }
 
 TEST(Truncation, EvenSizesKeepTwoCentresAndTwoWholeRows) {
-    orders o;
-    truncate_orders(4, 4, 1.0, o.rows, o.norder);
-    EXPECT_EQ(o.rows(1, 1), 2);
-    EXPECT_EQ(o.rows(2, 1), 3);
-    EXPECT_EQ(o.rows(1, 4), 2);
-    EXPECT_EQ(o.rows(2, 4), 3);
+    order_set o;
+    truncate_orders(4, 4, 1.0, o.row_range, o.norder);
+    EXPECT_EQ(o.row_range(1, 1), 2);
+    EXPECT_EQ(o.row_range(2, 1), 3);
+    EXPECT_EQ(o.row_range(1, 4), 2);
+    EXPECT_EQ(o.row_range(2, 4), 3);
     for (int n : {2, 3}) {
-        EXPECT_EQ(o.rows(1, n), 1);
-        EXPECT_EQ(o.rows(2, n), 4);
+        EXPECT_EQ(o.row_range(1, n), 1);
+        EXPECT_EQ(o.row_range(2, n), 4);
     }
     EXPECT_EQ(o.norder, 12);
 }
@@ -145,49 +129,49 @@ TEST(Truncation, EvenSizesKeepTwoCentresAndTwoWholeRows) {
 TEST(Truncation, MeaninglessShapesNeverGiveNegativeRows) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     for (double shape : {3.0, 4.0, 10.0, nan}) {
-        orders o;
-        truncate_orders(7, 7, shape, o.rows, o.norder);
+        order_set o;
+        truncate_orders(7, 7, shape, o.row_range, o.norder);
         int sum = 0;
         for (int n = 1; n <= 7; ++n) {
-            const int cnt = o.rows(2, n) - o.rows(1, n) + 1;
+            const int cnt = o.row_range(2, n) - o.row_range(1, n) + 1;
             EXPECT_GE(cnt, 0) << shape << " row " << n;
             sum += cnt;
         }
         EXPECT_EQ(sum, o.norder);
         // The set stays point-symmetric: the zeroth order in the middle.
-        orders t = build(3, shape);
-        EXPECT_EQ(t.i1((t.norder + 1) / 2), 4) << shape;
-        EXPECT_EQ(t.i2((t.norder + 1) / 2), 4) << shape;
+        order_set t = build(3, shape);
+        EXPECT_EQ(t.ord_i1((t.norder + 1) / 2), 4) << shape;
+        EXPECT_EQ(t.ord_i2((t.norder + 1) / 2), 4) << shape;
     }
-    orders o;
-    truncate_orders(7, 7, 3.0, o.rows, o.norder);
+    order_set o;
+    truncate_orders(7, 7, 3.0, o.row_range, o.norder);
     EXPECT_EQ(o.norder, 9);  // the two tips and the centre row
-    truncate_orders(7, 7, nan, o.rows, o.norder);
+    truncate_orders(7, 7, nan, o.row_range, o.norder);
     EXPECT_EQ(o.norder, 2 + 5 * 7);
 }
 
 TEST(OrderTables, WaveVectorsAndLists) {
     const double two_pi = 2.0 * M_PI;
-    orders o = build(1, 0.0);
+    order_set o = build(1, 0.0);
     for (int m = 1; m <= 3; ++m) {
-        EXPECT_NEAR(o.ky(m), (m - 2) * two_pi / 0.5 + 1.2, 1e-13);
-        EXPECT_NEAR(o.kz(m), (m - 2) * two_pi / 0.8 - 0.3, 1e-13);
+        EXPECT_NEAR(o.ky_1d(m), (m - 2) * two_pi / 0.5 + 1.2, 1e-13);
+        EXPECT_NEAR(o.kz_1d(m), (m - 2) * two_pi / 0.8 - 0.3, 1e-13);
     }
     for (int e = 1; e <= 9; ++e) {
-        EXPECT_EQ(o.slot(e), e);
-        EXPECT_EQ(o.of(e), e);
-        EXPECT_EQ(o.i1(e), (e - 1) % 3 + 1);  // first index inner
-        EXPECT_EQ(o.i2(e), (e - 1) / 3 + 1);  // second index outer
-        const double ky = o.ky(o.i1(e)), kz = o.kz(o.i2(e));
+        EXPECT_EQ(o.ord_slot(e), e);
+        EXPECT_EQ(o.ord_of(e), e);
+        EXPECT_EQ(o.ord_i1(e), (e - 1) % 3 + 1);  // first index inner
+        EXPECT_EQ(o.ord_i2(e), (e - 1) / 3 + 1);  // second index outer
+        const double ky = o.ky_1d(o.ord_i1(e)), kz = o.kz_1d(o.ord_i2(e));
         EXPECT_NEAR(o.kt2(e), ky * ky + kz * kz, 1e-12 * (1 + ky * ky + kz * kz));
     }
 }
 
 TEST(OrderTables, GridAngleAppliesToEveryOrder) {
     const double a = 30.0 * M_PI / 180.0;
-    orders o = build(1, 0.0, 30.0);
+    order_set o = build(1, 0.0, 30.0);
     for (int e = 1; e <= 9; ++e) {
-        const double ky = o.ky(o.i1(e)), kz = o.kz(o.i2(e));
+        const double ky = o.ky_1d(o.ord_i1(e)), kz = o.kz_1d(o.ord_i2(e));
         // Squared length of the in-plane vector on the oblique lattice.
         const double ref = (ky * ky + kz * kz - 2 * ky * kz * std::sin(a)) / std::pow(std::cos(a), 2);
         EXPECT_NEAR(o.kt2(e), ref, 1e-12 * (1 + std::fabs(ref))) << e;
@@ -252,13 +236,13 @@ TEST(NormalWaveVector, GratingEquationOnARealOrderSet) {
     const cplx n_sup(1.0, 0.0), n_sub(1.45, 0.02);
     const double kiy = k0 * n_sup.real() * std::sin(th) * std::cos(ph);
     const double kiz = k0 * n_sup.real() * std::sin(th) * std::sin(ph);
-    orders o = build(3, 1.0, 0.0, 0.9, 1.1, kiy, kiz);
+    order_set o = build(3, 1.0, 0.0, 0.9, 1.1, kiy, kiz);
     array1<cplx> kn(2 * o.norder);
     const cplx kk = k0 * k0 * n_sub * n_sub;
-    kn_orders(o.norder, true, kk, o.slot, o.kt2, kn);
+    kn_orders(o.norder, true, kk, o.ord_slot, o.kt2, kn);
     for (int e = 1; e <= o.norder; ++e) {
-        const double ky = kiy + 2 * M_PI * (o.i1(e) - 4) / 0.9;
-        const double kz = kiz + 2 * M_PI * (o.i2(e) - 4) / 1.1;
+        const double ky = kiy + 2 * M_PI * (o.ord_i1(e) - 4) / 0.9;
+        const double kz = kiz + 2 * M_PI * (o.ord_i2(e) - 4) / 1.1;
         const cplx ref = polar_sqrt(kk - (ky * ky + kz * kz));
         EXPECT_NEAR(std::abs(kn(e) - ref), 0.0, 1e-11 * std::abs(ref)) << e;
     }
