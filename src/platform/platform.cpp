@@ -6,6 +6,7 @@
 #include <utility>
 
 #include <fcntl.h>
+#include <sched.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -251,6 +252,36 @@ void sleep_10ms() {
     timespec req{0, 10000000L};
     timespec rem{};
     while (::nanosleep(&req, &rem) != 0 && errno == EINTR) req = rem;
+}
+
+// ---- environment and processors ---------------------------------------------
+
+bool env_flag(const char* name) {
+    const char* v = std::getenv(name);
+    return v != nullptr && *v != '\0' && std::string_view(v) != "0";
+}
+
+std::vector<unsigned char> cpu_mask() {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (::sched_getaffinity(0, sizeof(set), &set) != 0) return {};
+    std::vector<unsigned char> mask(CPU_SETSIZE / 8, 0);
+    for (int i = 0; i < CPU_SETSIZE; ++i)
+        if (CPU_ISSET(i, &set)) mask[static_cast<std::size_t>(i / 8)] |= static_cast<unsigned char>(1u << (i % 8));
+    return mask;
+}
+
+bool set_cpu_mask(const std::vector<unsigned char>& mask) {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    bool any = false;
+    for (std::size_t i = 0; i < mask.size() && i * 8 < CPU_SETSIZE; ++i)
+        for (int b = 0; b < 8; ++b)
+            if (mask[i] & (1u << b)) {
+                CPU_SET(static_cast<int>(i * 8) + b, &set);
+                any = true;
+            }
+    return any && ::sched_setaffinity(0, sizeof(set), &set) == 0;
 }
 
 // ---- process -----------------------------------------------------------------

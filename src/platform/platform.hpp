@@ -98,6 +98,19 @@ std::array<int, 8> date_time_ms();
 // Sleeps 10 milliseconds.
 void sleep_10ms();
 
+// ---- environment and processors ---------------------------------------------
+
+// True when the environment variable is set to something other than "" or "0".
+bool env_flag(const char* name);
+
+// The processors this thread may run on, one bit each (processor i is bit
+// i % 8 of byte i / 8); empty when the system does not tell.
+std::vector<unsigned char> cpu_mask();
+
+// Lets this thread, and the threads it starts from now on, run on the
+// processors of the mask; false when the system refuses.
+bool set_cpu_mask(const std::vector<unsigned char>& mask);
+
 // ---- process -----------------------------------------------------------------
 
 // Ends the process with this status after flushing the standard streams.

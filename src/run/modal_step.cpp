@@ -62,9 +62,12 @@ void grating_modal_step(run_state& rs, grating_eps& eps) {
     linalg::mat_copy(n2, rs.q_copy, rs.q_mat);
 
     {
+        // The eigenvectors are used on process 0 alone: nowhere else do they
+        // take room.
+        const bool root = rs.my_proc == 0;
         array1<cplx> eig_val(n2);
-        full_mat eig_vr(n2);
-        full_mat eig_vl(n2);
+        full_mat eig_vr(root ? n2 : 0);
+        full_mat eig_vl(root ? n2 : 0);
 
         clear_tiny_entries(n2, rs.m_mat);
         linalg::eigen_dist(n2, 90, 0.0, rs.m_mat, eig_val, rs.gam, eig_vl, eig_vr, info);
@@ -73,7 +76,7 @@ void grating_modal_step(run_state& rs, grating_eps& eps) {
         linalg::matmult(n2, cplx(1.0, 0.0), rs.q_copy, eig_vr, rs.m_mat, info);
 
         // Column b of both mode matrices belongs to mode b.
-        for (int b = 1; b <= n2; ++b) {
+        for (int b = 1; b <= (root ? n2 : 0); ++b) {
             const cplx g = cplx(0.0, -1.0) * rs.gam(b);
             for (int a = 1; a <= n2; ++a) {
                 rs.p_mat(a, b) = g * eig_vr(a, b);
