@@ -6,6 +6,7 @@
 #include <utility>
 
 #include <fcntl.h>
+#include <malloc.h>
 #include <sched.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -282,6 +283,16 @@ bool set_cpu_mask(const std::vector<unsigned char>& mask) {
                 any = true;
             }
     return any && ::sched_setaffinity(0, sizeof(set), &set) == 0;
+}
+
+// ---- memory ------------------------------------------------------------------
+
+void keep_freed_memory() {
+    // Large blocks would otherwise be mapped and unmapped at every
+    // allocation; from the heap they are reused, and the heap is not trimmed.
+    ::mallopt(M_MMAP_MAX, 0);
+    ::mallopt(M_TRIM_THRESHOLD, 1 << 30);
+    ::mallopt(M_TOP_PAD, 0);
 }
 
 // ---- process -----------------------------------------------------------------

@@ -111,6 +111,14 @@ std::vector<unsigned char> cpu_mask();
 // processors of the mask; false when the system refuses.
 bool set_cpu_mask(const std::vector<unsigned char>& mask);
 
+// ---- memory ------------------------------------------------------------------
+
+// Keeps memory that the process frees for its later allocations instead of
+// giving it back to the system: a run allocates and frees matrices of the
+// same large size again and again, and fresh pages cost a fault each on
+// first use.
+void keep_freed_memory();
+
 // ---- process -----------------------------------------------------------------
 
 // Ends the process with this status after flushing the standard streams.

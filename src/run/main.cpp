@@ -189,6 +189,7 @@ std::string total_time_line(const std::array<int, 4>& start, const std::array<in
 }
 
 int rcwa2d_main(const std::vector<std::string>& args) {
+    platform::keep_freed_memory();
     run_state rs;
     linalg::process_info(rs.my_proc, rs.nprocs);
     // Decided while every process is at the start, before any input is read.
