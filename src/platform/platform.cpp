@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <malloc.h>
 #include <sched.h>
+#include <sys/mman.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -293,6 +294,14 @@ void keep_freed_memory() {
     ::mallopt(M_MMAP_MAX, 0);
     ::mallopt(M_TRIM_THRESHOLD, 1 << 30);
     ::mallopt(M_TOP_PAD, 0);
+}
+
+void prefer_large_pages(void* p, std::size_t bytes) {
+    const std::size_t page = 4096;
+    const std::size_t from = (reinterpret_cast<std::size_t>(p) + page - 1) / page * page;
+    const std::size_t to = (reinterpret_cast<std::size_t>(p) + bytes) / page * page;
+    // Only a hint: where the system has no large pages, nothing changes.
+    if (to > from) ::madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
 }
 
 // ---- process -----------------------------------------------------------------
