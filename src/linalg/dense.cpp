@@ -6,8 +6,23 @@
 
 #include "linalg/constants.hpp"
 #include "linalg/lapack.hpp"
+#include "platform/platform.hpp"
 
 namespace rcwa::linalg {
+
+void full_mat::resize(int n) {
+    n_ = n < 0 ? 0 : n;
+    const std::size_t entries = static_cast<std::size_t>(n_) * static_cast<std::size_t>(n_);
+    // A large matrix gets fresh storage with the large-page hint before its
+    // first use; the hint is pointless below a few large pages.
+    if (entries * sizeof(cplx) >= (std::size_t{8} << 20) && entries != a_.size()) {
+        a_ = std::vector<cplx>();
+        a_.reserve(entries);
+        platform::prefer_large_pages(a_.data(), entries * sizeof(cplx));
+    }
+    a_.assign(entries, cplx(0.0, 0.0));
+}
+
 
 // Every routine runs rows in the outer loop and columns in the inner one; an
 // output that is also an input is then read entry by entry before it is

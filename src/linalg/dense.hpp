@@ -18,10 +18,7 @@ public:
     full_mat() = default;
     explicit full_mat(int n) { resize(n); }
     // Resizes to n by n; every entry becomes zero.
-    void resize(int n) {
-        n_ = n < 0 ? 0 : n;
-        a_.assign(static_cast<std::size_t>(n_) * static_cast<std::size_t>(n_), cplx(0.0, 0.0));
-    }
+    void resize(int n);
     int order() const { return n_; }
     cplx& operator()(int i, int j) { return a_[idx(i, j)]; }
     const cplx& operator()(int i, int j) const { return a_[idx(i, j)]; }

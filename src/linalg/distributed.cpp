@@ -3,7 +3,8 @@
 // the two. Every call builds its grids and frees them again. On a 1 by 1
 // grid (one process) the grids are still built and freed, but the arithmetic
 // runs in BLAS and LAPACK on process 0's own matrices: the copies would be
-// pure overhead there.
+// pure overhead there. In the one-host mode no grid is built: process 0
+// computes as with one process while the others sleep (one_host.hpp).
 #include "linalg/distributed.hpp"
 
 #include <mpi.h>
@@ -15,6 +16,7 @@
 
 #include "linalg/grid.hpp"
 #include "linalg/lapack.hpp"
+#include "linalg/one_host.hpp"
 #include "linalg/timing.hpp"
 #include "platform/platform.hpp"
 #include "textio/free_writer.hpp"
@@ -49,7 +51,31 @@ void single_solve(int n, full_mat& a, std::vector<cplx>& rhs) {
     zgetrs_("N", &n, &n, a.data(), &ld, ipiv.data(), rhs.data(), &ld, &status, 1);
 }
 
+// The right-hand sides of matinv in an n by n matrix: the identity for mode
+// 1, zero otherwise.
+void set_rhs(int n, int mode, cplx* x) {
+    const std::size_t nn = static_cast<std::size_t>(n);
+    std::fill(x, x + nn * nn, cplx(0.0, 0.0));
+    if (mode == 1)
+        for (std::size_t i = 0; i < nn; ++i) x[i * nn + i] = cplx(1.0, 0.0);
+}
+
+// The grid-shape line of matmult, on process 0; returns the grid's size.
+int print_grid_shape(int my_proc, int nprocs) {
+    int nprow = 1;
+    int npcol = 1;
+    grid_shape(nprocs, nprow, npcol);
+    if (my_proc == 0) {
+        textio::free_line line;
+        line << nprow << npcol;
+        platform::console_line(line.str());
+    }
+    return nprow * npcol;
+}
+
 }  // namespace
+
+bool kernels_on_root() { return one_host::kernels_on_root(); }
 
 void grid_shape(int nprocs, int& nprow, int& npcol) {
     // nprow = int(sqrt(nprocs)), npcol = nprocs / nprow. The root is taken in
@@ -69,7 +95,10 @@ int block_size(int n) {
 
 void process_info(int& my_proc, int& nprocs) { Cblacs_pinfo(&my_proc, &nprocs); }
 
-void process_exit() { Cblacs_exit(0); }
+void process_exit() {
+    one_host::finish();
+    Cblacs_exit(0);
+}
 
 void abort_job(int status) {
     std::fflush(stdout);
@@ -94,22 +123,25 @@ void matmult(int n, cplx alpha, const full_mat& a, const full_mat& b, full_mat& 
     int my_proc = 0;
     int nprocs = 0;
     process_info(my_proc, nprocs);
+    const bool on_root = kernels_on_root();
     time_stamp start{};
     if (my_proc == 0) start = take_stamp();
+
+    if (on_root) {
+        const int grid_size = print_grid_shape(my_proc, nprocs);
+        if (my_proc == 0) single_product(n, alpha, a, b, c);
+        if (my_proc >= grid_size) info = -1;
+        one_host::kernel_done(my_proc);
+        if (my_proc == 0) platform::console_line(timing_line_since("TIME matmult: ", start));
+        return;
+    }
+
     const int sys_ctxt = system_context();
 
     // Created first and never used, so every kernel call builds the same
     // sequence of grids on every process.
     const int line_grid = make_grid(sys_ctxt, "Row-major", nprocs, 1);
-
-    int nprow = 1;
-    int npcol = 1;
-    grid_shape(nprocs, nprow, npcol);
-    if (my_proc == 0) {
-        textio::free_line line;
-        line << nprow << npcol;
-        platform::console_line(line.str());
-    }
+    const int grid_size = print_grid_shape(my_proc, nprocs);
 
     const kernel_grids grids(sys_ctxt, nprocs);
     const int calc_grid = grids.calc;
@@ -133,7 +165,7 @@ void matmult(int n, cplx alpha, const full_mat& a, const full_mat& b, full_mat& 
         dist_descriptor(desc_b, n, s, calc_grid, info);
         dist_descriptor(desc_c, n, s, calc_grid, info);
 
-        if (nprow * npcol == 1) {
+        if (grid_size == 1) {
             // One process: the grid would only copy the operands to and fro.
             single_product(n, alpha, a, b, c);
         } else {
@@ -162,23 +194,36 @@ void matmult(int n, cplx alpha, const full_mat& a, const full_mat& b, full_mat& 
 }
 
 void matinv(int mode, int n, full_mat& a, int& /*ierr: never written*/) {
-    // Right-hand sides on every process; the identity for mode 1, zero
-    // otherwise, so the grid processes other than 0 end with it in a.
-    std::vector<cplx> ident(static_cast<std::size_t>(std::max(0, n)) * static_cast<std::size_t>(std::max(0, n)),
-                            cplx(0.0, 0.0));
-    if (mode == 1) {
-        for (int i = 0; i < n; ++i)
-            ident[static_cast<std::size_t>(i) * static_cast<std::size_t>(n) + static_cast<std::size_t>(i)] =
-                cplx(1.0, 0.0);
-    }
-
     int my_proc = 0;
     int nprocs = 0;
     process_info_setup(my_proc, nprocs);
+    const bool on_root = kernels_on_root();
     time_stamp start{};
     if (my_proc == 0) start = take_stamp();
-    const int sys_ctxt = system_context();
+    n = std::max(0, n);
 
+    // The right-hand sides, then the result: a full matrix on process 0
+    // alone, whose a the result replaces. The other processes of the grid
+    // end with the right-hand sides in a (where they hold an n by n a).
+    std::vector<cplx> ident(my_proc == 0 ? static_cast<std::size_t>(n) * static_cast<std::size_t>(n) : 1);
+    if (my_proc == 0) set_rhs(n, mode, ident.data());
+    auto finish_grid_process = [&]() {
+        if (my_proc == 0) std::copy(ident.begin(), ident.end(), a.data());
+        else if (a.order() == n) set_rhs(n, mode, a.data());
+    };
+
+    if (on_root) {
+        int nprow = 1;
+        int npcol = 1;
+        grid_shape(nprocs, nprow, npcol);
+        if (my_proc == 0) single_solve(n, a, ident);
+        if (my_proc < nprow * npcol) finish_grid_process();
+        one_host::kernel_done(my_proc);
+        if (my_proc == 0) platform::console_line(timing_line_since("TIME matinv: ", start));
+        return;
+    }
+
+    const int sys_ctxt = system_context();
     const kernel_grids grids(sys_ctxt, nprocs);
     const int calc_grid = grids.calc;
     const int root_grid = grids.root;
@@ -215,7 +260,7 @@ void matinv(int mode, int n, full_mat& a, int& /*ierr: never written*/) {
 
             redistribute(n, b_loc.data(), desc_b, ident.data(), desc_b0, calc_grid);
         }
-        std::copy(ident.begin(), ident.end(), a.data());
+        finish_grid_process();
     }
 
     if (my_proc == 0) platform::console_line(timing_line_since("TIME matinv: ", start));

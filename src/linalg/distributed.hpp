@@ -11,8 +11,17 @@ namespace rcwa::linalg {
 // first use).
 void process_info(int& my_proc, int& nprocs);
 
-// BLACS_EXIT(0): ends MPI at the end of a run.
+// BLACS_EXIT(0): ends MPI at the end of a run. In the one-host mode every
+// process first sleeps until all have come here.
 void process_exit();
+
+// True when the collective kernels run on process 0 alone with LAPACK and
+// BLAS (every process on one host, RCWA2D_SCALAPACK not set; always with one
+// process unless it is set), false when they run on ScaLAPACK grids. Decided
+// by all processes together at the first call, which must be collective; it
+// then gives process 0 the OpenBLAS threads of the whole host. Either way the
+// kernels print the same lines and leave the same results on process 0.
+bool kernels_on_root();
 
 // Ends the whole job at once with this status (a stop that only process 0
 // can meet must not leave the others waiting in a collective call).

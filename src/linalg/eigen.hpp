@@ -28,8 +28,10 @@ cplx gam_rule_b(cplx eig_val, double q_shift);
 // every process from its own eig_val (rule A). nb: block size (raised to 6
 // when smaller, as the QR step needs). info: the status of the first failing
 // library step, else 0; left alone outside the calculation grid. With one
-// process the same steps run in LAPACK (multishift QR) on process 0's own
-// matrices, and the eigenvalues may come in another order than on a grid.
+// process, and in the one-host mode, the same steps run in LAPACK (multishift
+// QR) on process 0's own matrices, and the eigenvalues may come in another
+// order than on a grid; in the one-host mode every process gets process 0's
+// info.
 void eigen_dist(int n, int nb, double q_shift, const full_mat& a, array1<cplx>& eig_val,
                 array1<cplx>& gam, full_mat& eig_vl, full_mat& eig_vr, int& info);
 

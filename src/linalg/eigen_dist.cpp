@@ -4,7 +4,9 @@
 // PZGEMR2D between that and the block-cyclic calculation grid, and every grid
 // freed before returning. Processes outside the calculation grid take part in
 // the grid creations and frees only. With one process eigen_dist still builds
-// and frees its grids but computes with LAPACK on process 0's own matrices.
+// and frees its grids but computes with LAPACK on process 0's own matrices;
+// in the one-host mode (one_host.hpp) it builds no grid and process 0 alone
+// computes so, while the others sleep.
 #include <algorithm>
 #include <vector>
 
@@ -12,6 +14,7 @@
 #include "linalg/eigen.hpp"
 #include "linalg/grid.hpp"
 #include "linalg/lapack.hpp"
+#include "linalg/one_host.hpp"
 #include "linalg/timing.hpp"
 #include "platform/platform.hpp"
 #include "textio/free_writer.hpp"
@@ -119,6 +122,9 @@ void single_process_eigen(int n, const full_mat& a, array1<cplx>& eig_val, full_
     keep();
 }
 
+void grid_eigen(int n, int nb, const full_mat& a, array1<cplx>& eig_val, full_mat& eig_vl, full_mat& eig_vr,
+                int& info, int my_proc, int nprocs);
+
 void report_eigen_error() {
     textio::free_line line;
     line << "error during eigenroutine";
@@ -133,6 +139,27 @@ void eigen_dist(int n, int nb, double q_shift, const full_mat& a, array1<cplx>& 
     int my_proc = 0;
     int nprocs = 0;
     process_info(my_proc, nprocs);
+    if (one_host::kernels_on_root()) {
+        // Every process ends with process 0's status, so that all can act
+        // on it alike.
+        if (my_proc == 0) single_process_eigen(n, a, eig_val, eig_vl, eig_vr, info);
+        one_host::kernel_done(my_proc, &info);
+    } else {
+        grid_eigen(n, nb, a, eig_val, eig_vl, eig_vr, info, my_proc, nprocs);
+    }
+
+    // Every process forms gam from its own eig_val; only process 0's means
+    // anything.
+    if (gam.size() < n) gam.resize(n);
+    const int have = std::min(n, eig_val.size());
+    for (int k = 1; k <= have; ++k) gam(k) = gam_rule_a(eig_val(k), q_shift);
+}
+
+namespace {
+
+// eigen_dist on the ScaLAPACK grids.
+void grid_eigen(int n, int nb, const full_mat& a, array1<cplx>& eig_val, full_mat& eig_vl, full_mat& eig_vr,
+                int& info, int my_proc, int nprocs) {
     const int sys_ctxt = system_context();
 
     // Created and never used, so that every collective kernel builds the same
@@ -248,13 +275,9 @@ void eigen_dist(int n, int nb, double q_shift, const full_mat& a, array1<cplx>& 
 
     grids.free();
     free_grid(line_grid);
-
-    // Every process forms gam from its own eig_val; only process 0's means
-    // anything.
-    if (gam.size() < n) gam.resize(n);
-    const int have = std::min(n, eig_val.size());
-    for (int k = 1; k <= have; ++k) gam(k) = gam_rule_a(eig_val(k), q_shift);
 }
+
+}  // namespace
 
 void eigen_hsein(int n, full_mat& a, double q_shift, array1<cplx>& gam, array1<cplx>& eig_val,
                  full_mat& eig_vr) {

@@ -47,6 +47,10 @@ void zhsein_(const char* side, const char* eigsrc, const char* initv, int* selec
              double* rwork, int* ifaill, int* ifailr, int* info, std::size_t, std::size_t,
              std::size_t);
 
+// ---- OpenBLAS threads ------------------------------------------------------------
+void openblas_set_num_threads(int num_threads);
+int openblas_get_num_threads(void);
+
 // ---- ScaLAPACK tools -------------------------------------------------------------
 void descinit_(int* desc, const int* m, const int* n, const int* mb, const int* nb,
                const int* irsrc, const int* icsrc, const int* ictxt, const int* lld, int* info);

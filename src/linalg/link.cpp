@@ -1,7 +1,7 @@
 // The full-form link steps. Every product and inverse goes through the
 // collective kernels, so every process makes the same calls in the same
 // order; the element-wise steps between them matter on process 0 alone and
-// are skipped elsewhere.
+// are skipped elsewhere, and only process 0 holds the work matrices.
 #include "linalg/link.hpp"
 
 #include "linalg/distributed.hpp"
@@ -33,8 +33,8 @@ void inverse(int n, full_mat& x) {
 
 void rti_link(const full_mat& a, const full_mat& b, full_mat& r, full_mat& t, int n) {
     const bool root = on_root();
-    full_mat work1(n);
-    full_mat work2(n);
+    full_mat work1(root ? n : 0);
+    full_mat work2(root ? n : 0);
 
     product(n, one, r, a, work1);
     if (root) {
@@ -53,8 +53,8 @@ void rti_link(const full_mat& a, const full_mat& b, full_mat& r, full_mat& t, in
 
 void rt_link(const full_mat& a, const full_mat& b, full_mat& r, full_mat& t, int n) {
     const bool root = on_root();
-    full_mat work1(n);
-    full_mat work2(n);
+    full_mat work1(root ? n : 0);
+    full_mat work2(root ? n : 0);
 
     product(n, one, a, r, work1);
     if (root) {
@@ -72,8 +72,8 @@ void rt_link(const full_mat& a, const full_mat& b, full_mat& r, full_mat& t, int
 void rti_link_gen(const full_mat& a, const full_mat& b, const full_mat& c, const full_mat& d,
                   full_mat& r, full_mat& t, int n) {
     const bool root = on_root();
-    full_mat work1(n);
-    full_mat work2(n);
+    full_mat work1(root ? n : 0);
+    full_mat work2(root ? n : 0);
 
     product(n, one, r, b, work1);
     if (root) {
@@ -93,8 +93,8 @@ void rti_link_gen(const full_mat& a, const full_mat& b, const full_mat& c, const
 void rt_link_gen(const full_mat& a, const full_mat& b, const full_mat& c, const full_mat& d,
                  full_mat& r, full_mat& t, int n) {
     const bool root = on_root();
-    full_mat work1(n);
-    full_mat work2(n);
+    full_mat work1(root ? n : 0);
+    full_mat work2(root ? n : 0);
 
     product(n, one, b, r, work1);
     if (root) {

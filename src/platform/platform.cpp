@@ -6,6 +6,9 @@
 #include <utility>
 
 #include <fcntl.h>
+#include <malloc.h>
+#include <sched.h>
+#include <sys/mman.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -302,6 +305,54 @@ void sleep_10ms() {
     timespec req{0, 10000000L};
     timespec rem{};
     while (::nanosleep(&req, &rem) != 0 && errno == EINTR) req = rem;
+}
+
+// ---- environment and processors ---------------------------------------------
+
+bool env_flag(const char* name) {
+    const char* v = std::getenv(name);
+    return v != nullptr && *v != '\0' && std::string_view(v) != "0";
+}
+
+std::vector<unsigned char> cpu_mask() {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (::sched_getaffinity(0, sizeof(set), &set) != 0) return {};
+    std::vector<unsigned char> mask(CPU_SETSIZE / 8, 0);
+    for (int i = 0; i < CPU_SETSIZE; ++i)
+        if (CPU_ISSET(i, &set)) mask[static_cast<std::size_t>(i / 8)] |= static_cast<unsigned char>(1u << (i % 8));
+    return mask;
+}
+
+bool set_cpu_mask(const std::vector<unsigned char>& mask) {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    bool any = false;
+    for (std::size_t i = 0; i < mask.size() && i * 8 < CPU_SETSIZE; ++i)
+        for (int b = 0; b < 8; ++b)
+            if (mask[i] & (1u << b)) {
+                CPU_SET(static_cast<int>(i * 8) + b, &set);
+                any = true;
+            }
+    return any && ::sched_setaffinity(0, sizeof(set), &set) == 0;
+}
+
+// ---- memory ------------------------------------------------------------------
+
+void keep_freed_memory() {
+    // Large blocks would otherwise be mapped and unmapped at every
+    // allocation; from the heap they are reused, and the heap is not trimmed.
+    ::mallopt(M_MMAP_MAX, 0);
+    ::mallopt(M_TRIM_THRESHOLD, 1 << 30);
+    ::mallopt(M_TOP_PAD, 0);
+}
+
+void prefer_large_pages(void* p, std::size_t bytes) {
+    const std::size_t page = 4096;
+    const std::size_t from = (reinterpret_cast<std::size_t>(p) + page - 1) / page * page;
+    const std::size_t to = (reinterpret_cast<std::size_t>(p) + bytes) / page * page;
+    // Only a hint: where the system has no large pages, nothing changes.
+    if (to > from) ::madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
 }
 
 // ---- process -----------------------------------------------------------------

@@ -109,6 +109,32 @@ std::array<int, 8> date_time_ms();
 // Sleeps 10 milliseconds.
 void sleep_10ms();
 
+// ---- environment and processors ---------------------------------------------
+
+// True when the environment variable is set to something other than "" or "0".
+bool env_flag(const char* name);
+
+// The processors this thread may run on, one bit each (processor i is bit
+// i % 8 of byte i / 8); empty when the system does not tell.
+std::vector<unsigned char> cpu_mask();
+
+// Lets this thread, and the threads it starts from now on, run on the
+// processors of the mask; false when the system refuses.
+bool set_cpu_mask(const std::vector<unsigned char>& mask);
+
+// ---- memory ------------------------------------------------------------------
+
+// Keeps memory that the process frees for its later allocations instead of
+// giving it back to the system: a run allocates and frees matrices of the
+// same large size again and again, and fresh pages cost a fault each on
+// first use.
+void keep_freed_memory();
+
+// Asks the system to back the pages of this block, before their first use,
+// with large pages where it can: a large matrix then costs a few hundred
+// page faults instead of tens of thousands.
+void prefer_large_pages(void* p, std::size_t bytes);
+
 // ---- process -----------------------------------------------------------------
 
 // Ends the process with this status after flushing the standard streams.

@@ -195,8 +195,11 @@ std::string total_time_line(const std::array<int, 4>& start, const std::array<in
 }
 
 int rcwa2d_main(const std::vector<std::string>& args) {
+    platform::keep_freed_memory();
     run_state rs;
     linalg::process_info(rs.setup.my_proc, rs.setup.nprocs);
+    // Decided while every process is at the start, before any input is read.
+    linalg::kernels_on_root();
     int status = normal_end.code;
     {
         run_streams st;

@@ -89,9 +89,12 @@ void grating_modal_step(const run_setup& setup, double thickness, stack_state& s
     linalg::mat_copy(n2, work.q_copy, work.q_mat);
 
     {
+        // The eigenvectors are used on process 0 alone: nowhere else do they
+        // take room.
+        const bool root = setup.root();
         array1<cplx> eig_val(n2);
-        full_mat eig_vr(n2);
-        full_mat eig_vl(n2);
+        full_mat eig_vr(root ? n2 : 0);
+        full_mat eig_vl(root ? n2 : 0);
 
         clear_tiny_entries(n2, work.m_mat);
         // Only process 0's matrix and status mean anything, so a failure ends
@@ -106,7 +109,8 @@ void grating_modal_step(const run_setup& setup, double thickness, stack_state& s
         std::vector<std::pair<int, cplx>> grazing;
         for (int k = 1; k <= n2; ++k) {
             const cplx dk = structure::grazing_shift(eig_val(k) * (c * c / setup.media.k0sq), c);
-            if (dk != cplx(0.0, 0.0)) {
+            // Elsewhere than on process 0 the eigenvalues are not at hand.
+            if (root && dk != cplx(0.0, 0.0)) {
                 work.gam(k) = linalg::gam_rule_a(eig_val(k) - setup.media.k0sq * dk, 0.0);
                 grazing.emplace_back(k, dk);
             }
@@ -116,7 +120,7 @@ void grating_modal_step(const run_setup& setup, double thickness, stack_state& s
         linalg::matmult(n2, cplx(1.0, 0.0), work.q_copy, eig_vr, work.m_mat, info);
 
         // Column b of both mode matrices belongs to mode b.
-        for (int b = 1; b <= n2; ++b) {
+        for (int b = 1; b <= (root ? n2 : 0); ++b) {
             const cplx g = cplx(0.0, -1.0) * work.gam(b);
             for (int a = 1; a <= n2; ++a) {
                 work.p_mat(a, b) = g * eig_vr(a, b);

@@ -111,11 +111,23 @@ void oblique_basis(int /*l*/, int norder, double grid_angle, const array1<int>& 
     const double a = grid_angle * deg_to_rad;
     const double c = std::cos(a);
     const double s = std::sin(a);
-    mat2 bi, bp, w;
+    // The bases of every order once, not once per block.
+    struct bases_of {
+        mat2 b, bi;
+    };
+    std::vector<bases_of> bases(static_cast<std::size_t>(norder));
     for (int o = 1; o <= norder; ++o) {
-        basis_inv(order_wave(o, ord_i1, ord_i2, ky_1d, kz_1d), c, s, bi);
-        for (int p = 1; p <= norder; ++p) {
-            basis(order_wave(p, ord_i1, ord_i2, ky_1d, kz_1d), c, s, bp);
+        const order_k k = order_wave(o, ord_i1, ord_i2, ky_1d, kz_1d);
+        basis(k, c, s, bases[static_cast<std::size_t>(o - 1)].b);
+        basis_inv(k, c, s, bases[static_cast<std::size_t>(o - 1)].bi);
+    }
+    mat2 w;
+    // Column blocks outermost: the blocks of one column lie in the same
+    // columns of the matrices.
+    for (int p = 1; p <= norder; ++p) {
+        const mat2& bp = bases[static_cast<std::size_t>(p - 1)].b;
+        for (int o = 1; o <= norder; ++o) {
+            const mat2& bi = bases[static_cast<std::size_t>(o - 1)].bi;
             get_block(r_mat, norder, o, p, w);
             mul_2x2(w, bp, w);
             mul_2x2(bi, w, w);
