@@ -80,6 +80,30 @@ TEST(mpi_grating, every_process_count_agrees_on_one_host_and_on_grids) {
     EXPECT_GT(t1.err_te, 1e-4);
 }
 
+// At lambda = 2 dy and normal incidence the orders (+-1, 0) graze inside a
+// uniform patch layer of index 2: only process 0 holds the eigen outputs that
+// the grazing modes are mended with.
+TEST(mpi_grating, a_grazing_order_agrees_across_process_counts) {
+    const auto grazing = [](table_run& t, int nprocs) {
+        stack_input s;
+        s.dy = 0.8;
+        s.dz = 0.8;
+        s.n_sub = 1.5;
+        s.nlayer = 2;
+        s.entries = film_entry(2.0, 0.1) + patch_entry({{2.0, 0.8, 0.0, 0.0, 0.8}}, 0.13);
+        run_table(t, incidence(1.6, 0.0, 0.0, 1), s, {}, nprocs);
+    };
+    table_run t1;
+    grazing(t1, 0);
+    ASSERT_EQ(t1.table.size(), 9u);
+    for (const int np : {2, 3}) {
+        table_run t;
+        grazing(t, np);
+        EXPECT_LT(max_table_difference(t1.table, t.table), 1e-10) << np;
+        EXPECT_NEAR(t1.err_te, t.err_te, 1e-10) << np;
+    }
+}
+
 TEST(mpi_grating, every_process_reports_an_eps_fill_error) {
     work_dir d;
     param_input p;
