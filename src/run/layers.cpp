@@ -37,7 +37,7 @@ void homogeneous_layer(const run_setup& s, layer_cursor& cur, stack_state& stack
         stop(read_error_thickness);
     if (cur.mat_src == 1) cur.thickness = cur.thickness * cur.fak_thick;
 
-    structure::kn_orders(n, true, k0sq_eps, o.ord_slot, o.kt2, work.gam);
+    structure::kn_orders(o, true, k0sq_eps, work.gam);
     for (int i = 1; i <= n; ++i) work.gam(n + i) = work.gam(i);
 
     const double grid_angle = s.hdr.grid_angle;
