@@ -49,20 +49,23 @@ private:
 };
 
 // ---- eigen-matrix factors (2N by 2N outputs) ------------------------------------
-void eigen_matrix_eps(int nmax1d, int norder, const array1<int>& ord_i1,
-                      const array1<int>& ord_i2, const array1<double>& ky_1d,
-                      const array1<double>& kz_1d, double k0sq, const full_mat& eps_conv,
+// p_mat = [[ i(kz ky' C - k0sq s), i(k0sq - kz kz' C) ], [ i(ky ky' C - k0sq),
+// i(k0sq s - ky kz' C) ]] with C = eps_conv (N by N, not scaled by k0sq), ky,
+// kz the wave vector of the row's order, ky', kz' of the column's, and
+// s = sin(grid_angle), the Kronecker delta on every k0sq term.
+void eigen_matrix_eps(const order_set& orders, double k0sq, const full_mat& eps_conv,
                       double grid_angle, full_mat& p_mat);
 
-void eigen_matrix_li(int nmax1d, int norder, const array1<int>& ord_i1,
-                     const array1<int>& ord_i2, const array1<double>& ky_1d,
-                     const array1<double>& kz_1d, const full_mat& eps_li_1,
-                     const full_mat& eps_li_2, const full_mat& eps_inv_rule, double grid_angle,
-                     full_mat& q_mat);
+// q_mat of the Li rules from the three N by N matrices (already scaled by
+// k0^2): diagonal blocks +-i(s V - ky kz delta), off-diagonal
+// i(kz^2 delta - c^2 B - s^2 V) and i(c^2 A + s^2 V - ky^2 delta), with A =
+// eps_li_1, B = eps_li_2, V = eps_inv_rule, c^2 = 1 - s^2.
+void eigen_matrix_li(const order_set& orders, const full_mat& eps_li_1, const full_mat& eps_li_2,
+                     const full_mat& eps_inv_rule, double grid_angle, full_mat& q_mat);
 
-void eigen_matrix_mix(int nmax1d, int norder, const array1<int>& ord_i1,
-                      const array1<int>& ord_i2, const array1<double>& ky_1d,
-                      const array1<double>& kz_1d, double mix_weight, const full_mat& eps_li_1,
+// q_mat of the mixed rule: eigen_matrix_li with B = w A + (1 - w) V and A
+// replaced by (1 - w) A + w V, w = mix_weight.
+void eigen_matrix_mix(const order_set& orders, double mix_weight, const full_mat& eps_li_1,
                       const full_mat& eps_inv_rule, double grid_angle, full_mat& q_mat);
 
 // ---- patch layers: closed-form coefficients and layout checks --------------------

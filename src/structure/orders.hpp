@@ -40,6 +40,9 @@ struct order_set {
     array1<double> kt2;              // N: squared in-plane wave vector, by slot
 
     int iomax() const { return (nmax1d - 1) / 2; }
+    // In-plane wave-vector components of the order at list position i.
+    double ky(int i) const { return ky_1d(ord_i1(i)); }
+    double kz(int i) const { return kz_1d(ord_i2(i)); }
 };
 
 // On entry orders.nmax1d, norder and row_range (truncate_orders); on return
