@@ -73,10 +73,11 @@ void eigen_matrix_mix(const order_set& orders, double mix_weight, const full_mat
 // Fourier kernel of every grating layer.
 cplx edge_integral(double kappa, double lo, double hi);
 
-// eps(1..ieps): eps_pat or inv_eps. Prints the overlap and area warnings.
-void patch_fourier(int iomax, int norder, int ieps, const array1<cplx>& eps,
-                   const rect_table& rect, const array1<int>& ord_i1, const array1<int>& ord_i2,
-                   full_mat& out);
+// out (N by N) = [[eps]] of the patches p = 1..ieps of value eps(p) (eps_pat
+// or inv_eps) and bounds rect, in closed form over index differences up to
+// 2 iomax, the origin at the cell middle. Prints the overlap and area warnings.
+void patch_fourier(const order_set& orders, int ieps, const array1<cplx>& eps,
+                   const rect_table& rect, full_mat& out);
 
 // ---- patch layers: edge sweep ------------------------------------------------------
 void patch_flags_reset(edge_flags& flags, int ieps);
@@ -86,17 +87,17 @@ void patch_flags_reset(edge_flags& flags, int ieps);
 void patch_edge_min(int ieps, const rect_table& rect, int q, const edge_flags& flags,
                     array1<int>& list, int& count, double& position);
 
-// err_flag: cleared on entry, set (and out left as it was) when the sweep
-// counter runs out.
-void patch_fourier_stripes(int iomax, int norder, int ieps, const array1<cplx>& eps,
-                           const rect_table& rect, const array1<int>& ord_i1,
-                           const array1<int>& ord_i2, full_mat& out, bool& err_flag);
+// out (N by N) = [[eps]] as patch_fourier, by the edge sweep along the first
+// direction. err_flag: cleared on entry, set (and out left as it was) when the
+// sweep counter runs out.
+void patch_fourier_stripes(const order_set& orders, int ieps, const array1<cplx>& eps,
+                           const rect_table& rect, full_mat& out, bool& err_flag);
 
-// dir_flag true: inverse rule along the second direction (eps_li_1); false:
-// along the first (eps_li_2).
-void patch_li(bool dir_flag, int iomax, int norder, int ieps, const array1<cplx>& eps,
-              const rect_table& rect, const array1<int>& ord_i1, const array1<int>& ord_i2,
-              full_mat& out, bool& err_flag);
+// out (N by N): Li's rule by the edge sweep. dir_flag true: inverse rule along
+// the second direction (eps_li_1); false: along the first (eps_li_2).
+// err_flag as for patch_fourier_stripes.
+void patch_li(bool dir_flag, const order_set& orders, int ieps, const array1<cplx>& eps,
+              const rect_table& rect, full_mat& out, bool& err_flag);
 
 // ---- FFT -----------------------------------------------------------------------------
 // x(1..n) replaced by X(k+1) = sum_j x(j+1) exp(i sign 2 pi j k / n); n a power
@@ -166,9 +167,8 @@ void mat_transpose(int n, full_mat& a);
 
 // ---- routines that no step of a run calls -------------------------------------------
 // The same as patch_li (both take the sign factor from the order indices).
-void patch_li_xy(bool dir_flag, int iomax, int norder, int ieps, const array1<cplx>& eps,
-                 const rect_table& rect, const array1<int>& ord_i1, const array1<int>& ord_i2,
-                 full_mat& out, bool& err_flag);
+void patch_li_xy(bool dir_flag, const order_set& orders, int ieps, const array1<cplx>& eps,
+                 const rect_table& rect, full_mat& out, bool& err_flag);
 
 // Half-swap, fft_1d, half-swap again.
 void fft_1d_centred(int n, cplx* x, int sign);

@@ -115,9 +115,9 @@ TEST(PixelMap, PixelAlignedRectangleMatchesPatchRoutines) {
         full_mat pix(o.n), stripes(o.n), closed(o.n);
         eps_fourier_fft(grid, m, o.i1, o.i2, pix, iomax, o.n);
         bool err = true;
-        patch_fourier_stripes(iomax, o.n, 5, eps, rect, o.i1, o.i2, stripes, err);
+        patch_fourier_stripes(o.set(), 5, eps, rect, stripes, err);
         ASSERT_FALSE(err);
-        patch_fourier(iomax, o.n, 5, eps, rect, o.i1, o.i2, closed);
+        patch_fourier(o.set(), 5, eps, rect, closed);
         double worst = 0.0, worst_closed = 0.0;
         for (int r = 1; r <= o.n; ++r)
             for (int c = 1; c <= o.n; ++c) {
