@@ -142,17 +142,17 @@ struct grating_eps {
 void layer_eps_matrices(bool li_rules, full_mat& grid, double grid_angle, const order_set& orders,
                         grating_eps& eps);
 
-// out = [[grid]]; the grid is unchanged on return (it is transformed in place
-// and restored). iomax is not used.
-void eps_fourier_fft(full_mat& grid, int m, const array1<int>& ord_i1,
-                     const array1<int>& ord_i2, full_mat& out, int iomax, int norder);
+// out (N by N) = [[grid]] of the M by M grid (m = M), index differences
+// wrapped onto the grid. The grid is unchanged on return (it is transformed in
+// place and restored).
+void eps_fourier_fft(full_mat& grid, int m, const order_set& orders, full_mat& out);
 
-// Inverse rule along the first direction, ordinary rule along the second.
-void grid_li_rows(const full_mat& grid, int m, const array1<int>& ord_i1,
-                  const array1<int>& ord_i2, full_mat& out, int l, int iomax, int norder);
-// Inverse rule along the second direction, ordinary rule along the first.
-void grid_li_cols(const full_mat& grid, int m, const array1<int>& ord_i1,
-                  const array1<int>& ord_i2, full_mat& out, int l, int iomax, int norder);
+// out (N by N): inverse rule along the first direction, ordinary rule along
+// the second, from M line-wise Toeplitz inverses of order nmax1d.
+void grid_li_rows(const full_mat& grid, int m, const order_set& orders, full_mat& out);
+// out (N by N): inverse rule along the second direction, ordinary rule along
+// the first.
+void grid_li_cols(const full_mat& grid, int m, const order_set& orders, full_mat& out);
 
 // t (order n) = inverse of the Toeplitz matrix with entry (r,s) = c(((r-s) mod m)+1);
 // c points at m values.
@@ -177,8 +177,7 @@ void fft_1d_centred(int n, cplx* x, int sign);
 // -P..P (cy(P+1+m) is index m), cz likewise for -Q..Q. out is inverted in
 // place. Index differences beyond the tables count as zero coefficients.
 void eps_matrix_separable(const array1<cplx>& n, const array1<cplx>& cy, const array1<cplx>& cz,
-                          const array1<int>& ord_i1, const array1<int>& ord_i2, full_mat& out,
-                          int p, int q, int norder);
+                          const order_set& orders, full_mat& out, int p, int q);
 
 // r = a^2 A + b^2 B, then inverted in place.
 void mat_mix_inv(int n, double a, double b, const full_mat& am, const full_mat& bm, full_mat& r);
