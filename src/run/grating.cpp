@@ -119,17 +119,13 @@ void patch_entry(const run_setup& s, layer_cursor& cur, run_streams& st, grating
 
     if (s.hdr.li_rules) {
         bool too_many = false;
-        structure::patch_fourier_stripes(s.par.iomax, n, ieps, eps_pat, rect, o.ord_i1, o.ord_i2,
-                                         eps.eps_conv, too_many);
-        structure::patch_li(true, s.par.iomax, n, ieps, eps_pat, rect, o.ord_i1, o.ord_i2,
-                            eps.eps_li_1, too_many);
+        structure::patch_fourier_stripes(o, ieps, eps_pat, rect, eps.eps_conv, too_many);
+        structure::patch_li(true, o, ieps, eps_pat, rect, eps.eps_li_1, too_many);
         if (too_many) stop(too_many_patches);
-        structure::patch_li(false, s.par.iomax, n, ieps, eps_pat, rect, o.ord_i1, o.ord_i2,
-                            eps.eps_li_2, too_many);
+        structure::patch_li(false, o, ieps, eps_pat, rect, eps.eps_li_2, too_many);
         if (too_many) stop(too_many_patches);
     } else {
-        structure::patch_fourier(s.par.iomax, n, ieps, eps_pat, rect, o.ord_i1, o.ord_i2,
-                                 eps.eps_conv);
+        structure::patch_fourier(o, ieps, eps_pat, rect, eps.eps_conv);
         linalg::mat_copy(n, eps.eps_li_1, eps.eps_conv);
     }
 
@@ -139,11 +135,9 @@ void patch_entry(const run_setup& s, layer_cursor& cur, run_streams& st, grating
         for (int p = 1; p <= ieps; ++p) inv_eps(p) = cplx(1.0, 0.0) / eps_pat(p);
         if (s.hdr.li_rules) {
             bool unused_flag = false;  // the same patches: their count passed above
-            structure::patch_fourier_stripes(s.par.iomax, n, ieps, inv_eps, rect, o.ord_i1,
-                                             o.ord_i2, eps.eps_inv_rule, unused_flag);
+            structure::patch_fourier_stripes(o, ieps, inv_eps, rect, eps.eps_inv_rule, unused_flag);
         } else {
-            structure::patch_fourier(s.par.iomax, n, ieps, inv_eps, rect, o.ord_i1, o.ord_i2,
-                                     eps.eps_inv_rule);
+            structure::patch_fourier(o, ieps, inv_eps, rect, eps.eps_inv_rule);
         }
         linalg::matinv(1, n, eps.eps_inv_rule, status);
     }

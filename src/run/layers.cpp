@@ -37,20 +37,18 @@ void homogeneous_layer(const run_setup& s, layer_cursor& cur, stack_state& stack
         stop(read_error_thickness);
     if (cur.mat_src == 1) cur.thickness = cur.thickness * cur.fak_thick;
 
-    structure::kn_orders(n, true, k0sq_eps, o.ord_slot, o.kt2, work.gam);
+    structure::kn_orders(o, true, k0sq_eps, work.gam);
     for (int i = 1; i <= n; ++i) work.gam(n + i) = work.gam(i);
 
     const double grid_angle = s.hdr.grid_angle;
     if (cur.lay_diag) {
-        structure::uniform_layer_bd(o.nmax1d, n, grid_angle, eps, o.ord_i1, o.ord_i2, o.ky_1d,
-                                    o.kz_1d, s.media.k0sq, work.p_bd, work.q_bd, work.x_bd,
+        structure::uniform_layer_bd(o, grid_angle, eps, s.media.k0sq, work.p_bd, work.q_bd, work.x_bd,
                                     work.y_bd);
         linalg::rti_link_bd(work.p_bd, work.q_bd, work.x_bd, work.y_bd, stack.r_mat, stack.t_mat, n);
         structure::t_link_bd(cur.thickness, work.gam, stack.r_mat, stack.t_mat, n);
         linalg::rt_link_bd(work.p_bd, work.q_bd, work.x_bd, work.y_bd, stack.r_mat, stack.t_mat, n);
     } else {
-        structure::uniform_layer(o.nmax1d, n, grid_angle, eps, o.ord_i1, o.ord_i2, o.ky_1d,
-                                 o.kz_1d, s.media.k0sq, work.p_mat, work.q_mat, work.x_mat,
+        structure::uniform_layer(o, grid_angle, eps, s.media.k0sq, work.p_mat, work.q_mat, work.x_mat,
                                  work.y_mat);
         if (s.talk()) platform::console_line("rti_link: g1");
         linalg::rti_link(work.p_mat, work.x_mat, stack.r_mat, stack.t_mat, 2 * n);

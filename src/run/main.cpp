@@ -65,13 +65,11 @@ void substrate(run_setup& s, stack_state& stack, run_streams& st) {
     read_substrate(s.par, s.media, st);
     const structure::order_set& o = s.orders;
     const int n = o.norder;
-    structure::kn_orders(n, true, s.media.k0sq_eps_sub, o.ord_slot, o.kt2, stack.kn_sub);
+    structure::kn_orders(o, true, s.media.k0sq_eps_sub, stack.kn_sub);
     for (int i = 1; i <= n; ++i) stack.kn_sub(n + i) = stack.kn_sub(i);
-    structure::mark_propagating(n, s.media.k0sq_eps_sub.real(), o.kt2, o.ord_slot, stack.n_prop_t,
-                                stack.prop_t);
-    structure::halfspace_te_tm(o.nmax1d, n, s.hdr.grid_angle, o.ord_i1, o.ord_i2, o.ky_1d, o.kz_1d,
-                               stack.r_mat, stack.t_mat, stack.kn_sub, s.media.k0sq_eps_sub,
-                               s.media.thick_sub);
+    structure::mark_propagating(o, s.media.k0sq_eps_sub.real(), stack.n_prop_t, stack.prop_t);
+    structure::halfspace_te_tm(o, s.hdr.grid_angle, stack.r_mat, stack.t_mat, stack.kn_sub,
+                               s.media.k0sq_eps_sub, s.media.thick_sub);
 }
 
 // The loop from the substrate upward; a sequence entry splices the entries of

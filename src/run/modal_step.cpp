@@ -63,16 +63,13 @@ void grating_modal_step(const run_setup& setup, double thickness, stack_state& s
     linalg::mat_scale(n, eps.eps_inv_rule, setup.media.k0sq);
     linalg::mat_scale(n, eps.eps_li_1, setup.media.k0sq);
 
-    structure::eigen_matrix_eps(o.nmax1d, n, o.ord_i1, o.ord_i2, o.ky_1d, o.kz_1d, setup.media.k0sq,
-                                eps.eps_conv, setup.hdr.grid_angle, work.p_mat);
+    structure::eigen_matrix_eps(o, setup.media.k0sq, eps.eps_conv, setup.hdr.grid_angle, work.p_mat);
     if (setup.hdr.li_rules) {
-        structure::eigen_matrix_li(o.nmax1d, n, o.ord_i1, o.ord_i2, o.ky_1d, o.kz_1d,
-                                   eps.eps_li_1, eps.eps_li_2, eps.eps_inv_rule, setup.hdr.grid_angle,
+        structure::eigen_matrix_li(o, eps.eps_li_1, eps.eps_li_2, eps.eps_inv_rule, setup.hdr.grid_angle,
                                    work.q_mat);
     } else {
-        structure::eigen_matrix_mix(o.nmax1d, n, o.ord_i1, o.ord_i2, o.ky_1d, o.kz_1d,
-                                    setup.hdr.mix_weight, eps.eps_li_1, eps.eps_inv_rule, setup.hdr.grid_angle,
-                                    work.q_mat);
+        structure::eigen_matrix_mix(o, setup.hdr.mix_weight, eps.eps_li_1, eps.eps_inv_rule,
+                                    setup.hdr.grid_angle, work.q_mat);
     }
 
     // The product carries 1/cos^2 of the grid angle; exactly 1 on an

@@ -15,12 +15,10 @@ void superstrate_step(const run_setup& s, stack_state& stack, scratch& work, run
     linalg::time_stamp start{};
     if (talk) start = linalg::take_stamp();
 
-    structure::oblique_basis(o.nmax1d, n, s.hdr.grid_angle, o.ord_i1, o.ord_i2, o.ky_1d,
-                             o.kz_1d, stack.r_mat, stack.t_mat);
-    structure::kn_orders(n, true, s.media.k0sq_eps_sup, o.ord_slot, o.kt2, stack.kn_sup);
+    structure::oblique_basis(o, s.hdr.grid_angle, stack.r_mat, stack.t_mat);
+    structure::kn_orders(o, true, s.media.k0sq_eps_sup, stack.kn_sup);
     for (int i = 1; i <= n; ++i) stack.kn_sup(n + i) = stack.kn_sup(i);
-    structure::mark_propagating(n, s.media.k0sq_eps_sup.real(), o.kt2, o.ord_slot, stack.n_prop_r,
-                                stack.prop_r);
+    structure::mark_propagating(o, s.media.k0sq_eps_sup.real(), stack.n_prop_r, stack.prop_r);
     structure::uniform_blocks(stack.kn_sup, s.media.k0sq_eps_sup, work.p_mat, work.q_mat, work.x_mat, work.y_mat,
                               n);
 

@@ -19,11 +19,12 @@ enum class rule { laurent, inverse };
 
 // The sweep shared by the three routines. q: sweep direction (2 first, 1
 // second lattice direction); the stripe direction is the other one.
-void sweep(int q, rule r, int iomax, int norder, int ieps, const array1<cplx>& eps,
-           const rect_table& rect, const array1<int>& ord_i1, const array1<int>& ord_i2,
-           full_mat& out, bool& err_flag) {
+void sweep(int q, rule r, const order_set& orders, int ieps, const array1<cplx>& eps,
+           const rect_table& rect, full_mat& out, bool& err_flag) {
     const int p = q == 2 ? 1 : 2;
-    const int l = 2 * iomax + 1;
+    const int l = orders.nmax1d;
+    const array1<int>& ord_i1 = orders.ord_i1;
+    const array1<int>& ord_i2 = orders.ord_i2;
 
     err_flag = false;
     edge_flags flags;
@@ -114,7 +115,7 @@ void sweep(int q, rule r, int iomax, int norder, int ieps, const array1<cplx>& e
 
     // Gather: the last stripe ends at the cell boundary.
     x[static_cast<std::size_t>(i)] = 1.0;
-    const int kmax = 2 * iomax;
+    const int kmax = 2 * orders.iomax();
     // Integrals over each stripe per index difference across the stripes.
     std::vector<cplx> hs(static_cast<std::size_t>((2 * kmax + 1) * (i > 0 ? i : 0)));
     auto hat = [&](int k, int s) -> cplx& {
@@ -124,8 +125,8 @@ void sweep(int q, rule r, int iomax, int norder, int ieps, const array1<cplx>& e
         for (int k = -kmax; k <= kmax; ++k)
             hat(k, s) = edge_integral(two_pi * k, x[static_cast<std::size_t>(s - 1)], x[static_cast<std::size_t>(s)]);
 
-    for (int a = 1; a <= norder; ++a) {
-        for (int b = 1; b <= norder; ++b) {
+    for (int a = 1; a <= orders.norder; ++a) {
+        for (int b = 1; b <= orders.norder; ++b) {
             const int d1 = ord_i1(a) - ord_i1(b);
             const int d2 = ord_i2(a) - ord_i2(b);
             // Moves the origin from the cell corner to its middle; a translation
@@ -193,23 +194,19 @@ void patch_edge_min(int ieps, const rect_table& rect, int q, const edge_flags& f
     }
 }
 
-void patch_fourier_stripes(int iomax, int norder, int ieps, const array1<cplx>& eps,
-                           const rect_table& rect, const array1<int>& ord_i1,
-                           const array1<int>& ord_i2, full_mat& out, bool& err_flag) {
-    sweep(2, rule::laurent, iomax, norder, ieps, eps, rect, ord_i1, ord_i2, out, err_flag);
+void patch_fourier_stripes(const order_set& orders, int ieps, const array1<cplx>& eps,
+                           const rect_table& rect, full_mat& out, bool& err_flag) {
+    sweep(2, rule::laurent, orders, ieps, eps, rect, out, err_flag);
 }
 
-void patch_li(bool dir_flag, int iomax, int norder, int ieps, const array1<cplx>& eps,
-              const rect_table& rect, const array1<int>& ord_i1, const array1<int>& ord_i2,
-              full_mat& out, bool& err_flag) {
-    sweep(dir_flag ? 2 : 1, rule::inverse, iomax, norder, ieps, eps, rect, ord_i1, ord_i2, out,
-          err_flag);
+void patch_li(bool dir_flag, const order_set& orders, int ieps, const array1<cplx>& eps,
+              const rect_table& rect, full_mat& out, bool& err_flag) {
+    sweep(dir_flag ? 2 : 1, rule::inverse, orders, ieps, eps, rect, out, err_flag);
 }
 
-void patch_li_xy(bool dir_flag, int iomax, int norder, int ieps, const array1<cplx>& eps,
-                 const rect_table& rect, const array1<int>& ord_i1, const array1<int>& ord_i2,
-                 full_mat& out, bool& err_flag) {
-    patch_li(dir_flag, iomax, norder, ieps, eps, rect, ord_i1, ord_i2, out, err_flag);
+void patch_li_xy(bool dir_flag, const order_set& orders, int ieps, const array1<cplx>& eps,
+                 const rect_table& rect, full_mat& out, bool& err_flag) {
+    patch_li(dir_flag, orders, ieps, eps, rect, out, err_flag);
 }
 
 }  // namespace rcwa::structure

@@ -14,19 +14,17 @@ const cplx i_unit(0.0, 1.0);
 
 }  // namespace
 
-void eigen_matrix_eps(int /*nmax1d*/, int norder, const array1<int>& ord_i1,
-                      const array1<int>& ord_i2, const array1<double>& ky_1d,
-                      const array1<double>& kz_1d, double k0sq, const full_mat& eps_conv,
+void eigen_matrix_eps(const order_set& orders, double k0sq, const full_mat& eps_conv,
                       double grid_angle, full_mat& p_mat) {
-    const int n = norder;
+    const int n = orders.norder;
     const double s = std::sin(grid_angle * deg_to_rad);
     const double k = k0sq;
     for (int a = 1; a <= n; ++a) {
-        const double kya = ky_1d(ord_i1(a));
-        const double kza = kz_1d(ord_i2(a));
+        const double kya = orders.ky(a);
+        const double kza = orders.kz(a);
         for (int b = 1; b <= n; ++b) {
-            const double kyb = ky_1d(ord_i1(b));
-            const double kzb = kz_1d(ord_i2(b));
+            const double kyb = orders.ky(b);
+            const double kzb = orders.kz(b);
             const double d = a == b ? 1.0 : 0.0;
             const cplx e = eps_conv(a, b);
             p_mat(a, b) = i_unit * (kza * kyb * e - d * k * s);
@@ -37,18 +35,15 @@ void eigen_matrix_eps(int /*nmax1d*/, int norder, const array1<int>& ord_i1,
     }
 }
 
-void eigen_matrix_li(int /*nmax1d*/, int norder, const array1<int>& ord_i1,
-                     const array1<int>& ord_i2, const array1<double>& ky_1d,
-                     const array1<double>& kz_1d, const full_mat& eps_li_1,
-                     const full_mat& eps_li_2, const full_mat& eps_inv_rule, double grid_angle,
-                     full_mat& q_mat) {
-    const int n = norder;
+void eigen_matrix_li(const order_set& orders, const full_mat& eps_li_1, const full_mat& eps_li_2,
+                     const full_mat& eps_inv_rule, double grid_angle, full_mat& q_mat) {
+    const int n = orders.norder;
     const double s = std::sin(grid_angle * deg_to_rad);
     const double c2 = 1.0 - s * s;
     const double s2 = s * s;
     for (int a = 1; a <= n; ++a) {
-        const double kya = ky_1d(ord_i1(a));
-        const double kza = kz_1d(ord_i2(a));
+        const double kya = orders.ky(a);
+        const double kza = orders.kz(a);
         for (int b = 1; b <= n; ++b) {
             const double d = a == b ? 1.0 : 0.0;
             const cplx v = eps_inv_rule(a, b);
@@ -61,18 +56,16 @@ void eigen_matrix_li(int /*nmax1d*/, int norder, const array1<int>& ord_i1,
     }
 }
 
-void eigen_matrix_mix(int /*nmax1d*/, int norder, const array1<int>& ord_i1,
-                      const array1<int>& ord_i2, const array1<double>& ky_1d,
-                      const array1<double>& kz_1d, double mix_weight, const full_mat& eps_li_1,
+void eigen_matrix_mix(const order_set& orders, double mix_weight, const full_mat& eps_li_1,
                       const full_mat& eps_inv_rule, double grid_angle, full_mat& q_mat) {
-    const int n = norder;
+    const int n = orders.norder;
     const double s = std::sin(grid_angle * deg_to_rad);
     const double c2 = 1.0 - s * s;
     const double s2 = s * s;
     const double w = mix_weight;
     for (int a = 1; a <= n; ++a) {
-        const double kya = ky_1d(ord_i1(a));
-        const double kza = kz_1d(ord_i2(a));
+        const double kya = orders.ky(a);
+        const double kza = orders.kz(a);
         for (int b = 1; b <= n; ++b) {
             const double d = a == b ? 1.0 : 0.0;
             const cplx v = eps_inv_rule(a, b);

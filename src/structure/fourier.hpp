@@ -49,20 +49,23 @@ private:
 };
 
 // ---- eigen-matrix factors (2N by 2N outputs) ------------------------------------
-void eigen_matrix_eps(int nmax1d, int norder, const array1<int>& ord_i1,
-                      const array1<int>& ord_i2, const array1<double>& ky_1d,
-                      const array1<double>& kz_1d, double k0sq, const full_mat& eps_conv,
+// p_mat = [[ i(kz ky' C - k0sq s), i(k0sq - kz kz' C) ], [ i(ky ky' C - k0sq),
+// i(k0sq s - ky kz' C) ]] with C = eps_conv (N by N, not scaled by k0sq), ky,
+// kz the wave vector of the row's order, ky', kz' of the column's, and
+// s = sin(grid_angle), the Kronecker delta on every k0sq term.
+void eigen_matrix_eps(const order_set& orders, double k0sq, const full_mat& eps_conv,
                       double grid_angle, full_mat& p_mat);
 
-void eigen_matrix_li(int nmax1d, int norder, const array1<int>& ord_i1,
-                     const array1<int>& ord_i2, const array1<double>& ky_1d,
-                     const array1<double>& kz_1d, const full_mat& eps_li_1,
-                     const full_mat& eps_li_2, const full_mat& eps_inv_rule, double grid_angle,
-                     full_mat& q_mat);
+// q_mat of the Li rules from the three N by N matrices (already scaled by
+// k0^2): diagonal blocks +-i(s V - ky kz delta), off-diagonal
+// i(kz^2 delta - c^2 B - s^2 V) and i(c^2 A + s^2 V - ky^2 delta), with A =
+// eps_li_1, B = eps_li_2, V = eps_inv_rule, c^2 = 1 - s^2.
+void eigen_matrix_li(const order_set& orders, const full_mat& eps_li_1, const full_mat& eps_li_2,
+                     const full_mat& eps_inv_rule, double grid_angle, full_mat& q_mat);
 
-void eigen_matrix_mix(int nmax1d, int norder, const array1<int>& ord_i1,
-                      const array1<int>& ord_i2, const array1<double>& ky_1d,
-                      const array1<double>& kz_1d, double mix_weight, const full_mat& eps_li_1,
+// q_mat of the mixed rule: eigen_matrix_li with B = w A + (1 - w) V and A
+// replaced by (1 - w) A + w V, w = mix_weight.
+void eigen_matrix_mix(const order_set& orders, double mix_weight, const full_mat& eps_li_1,
                       const full_mat& eps_inv_rule, double grid_angle, full_mat& q_mat);
 
 // ---- patch layers: closed-form coefficients and layout checks --------------------
@@ -70,10 +73,11 @@ void eigen_matrix_mix(int nmax1d, int norder, const array1<int>& ord_i1,
 // Fourier kernel of every grating layer.
 cplx edge_integral(double kappa, double lo, double hi);
 
-// eps(1..ieps): eps_pat or inv_eps. Prints the overlap and area warnings.
-void patch_fourier(int iomax, int norder, int ieps, const array1<cplx>& eps,
-                   const rect_table& rect, const array1<int>& ord_i1, const array1<int>& ord_i2,
-                   full_mat& out);
+// out (N by N) = [[eps]] of the patches p = 1..ieps of value eps(p) (eps_pat
+// or inv_eps) and bounds rect, in closed form over index differences up to
+// 2 iomax, the origin at the cell middle. Prints the overlap and area warnings.
+void patch_fourier(const order_set& orders, int ieps, const array1<cplx>& eps,
+                   const rect_table& rect, full_mat& out);
 
 // ---- patch layers: edge sweep ------------------------------------------------------
 void patch_flags_reset(edge_flags& flags, int ieps);
@@ -83,17 +87,17 @@ void patch_flags_reset(edge_flags& flags, int ieps);
 void patch_edge_min(int ieps, const rect_table& rect, int q, const edge_flags& flags,
                     array1<int>& list, int& count, double& position);
 
-// err_flag: cleared on entry, set (and out left as it was) when the sweep
-// counter runs out.
-void patch_fourier_stripes(int iomax, int norder, int ieps, const array1<cplx>& eps,
-                           const rect_table& rect, const array1<int>& ord_i1,
-                           const array1<int>& ord_i2, full_mat& out, bool& err_flag);
+// out (N by N) = [[eps]] as patch_fourier, by the edge sweep along the first
+// direction. err_flag: cleared on entry, set (and out left as it was) when the
+// sweep counter runs out.
+void patch_fourier_stripes(const order_set& orders, int ieps, const array1<cplx>& eps,
+                           const rect_table& rect, full_mat& out, bool& err_flag);
 
-// dir_flag true: inverse rule along the second direction (eps_li_1); false:
-// along the first (eps_li_2).
-void patch_li(bool dir_flag, int iomax, int norder, int ieps, const array1<cplx>& eps,
-              const rect_table& rect, const array1<int>& ord_i1, const array1<int>& ord_i2,
-              full_mat& out, bool& err_flag);
+// out (N by N): Li's rule by the edge sweep. dir_flag true: inverse rule along
+// the second direction (eps_li_1); false: along the first (eps_li_2).
+// err_flag as for patch_fourier_stripes.
+void patch_li(bool dir_flag, const order_set& orders, int ieps, const array1<cplx>& eps,
+              const rect_table& rect, full_mat& out, bool& err_flag);
 
 // ---- FFT -----------------------------------------------------------------------------
 // x(1..n) replaced by X(k+1) = sum_j x(j+1) exp(i sign 2 pi j k / n); n a power
@@ -138,17 +142,17 @@ struct grating_eps {
 void layer_eps_matrices(bool li_rules, full_mat& grid, double grid_angle, const order_set& orders,
                         grating_eps& eps);
 
-// out = [[grid]]; the grid is unchanged on return (it is transformed in place
-// and restored). iomax is not used.
-void eps_fourier_fft(full_mat& grid, int m, const array1<int>& ord_i1,
-                     const array1<int>& ord_i2, full_mat& out, int iomax, int norder);
+// out (N by N) = [[grid]] of the M by M grid (m = M), index differences
+// wrapped onto the grid. The grid is unchanged on return (it is transformed in
+// place and restored).
+void eps_fourier_fft(full_mat& grid, int m, const order_set& orders, full_mat& out);
 
-// Inverse rule along the first direction, ordinary rule along the second.
-void grid_li_rows(const full_mat& grid, int m, const array1<int>& ord_i1,
-                  const array1<int>& ord_i2, full_mat& out, int l, int iomax, int norder);
-// Inverse rule along the second direction, ordinary rule along the first.
-void grid_li_cols(const full_mat& grid, int m, const array1<int>& ord_i1,
-                  const array1<int>& ord_i2, full_mat& out, int l, int iomax, int norder);
+// out (N by N): inverse rule along the first direction, ordinary rule along
+// the second, from M line-wise Toeplitz inverses of order nmax1d.
+void grid_li_rows(const full_mat& grid, int m, const order_set& orders, full_mat& out);
+// out (N by N): inverse rule along the second direction, ordinary rule along
+// the first.
+void grid_li_cols(const full_mat& grid, int m, const order_set& orders, full_mat& out);
 
 // t (order n) = inverse of the Toeplitz matrix with entry (r,s) = c(((r-s) mod m)+1);
 // c points at m values.
@@ -163,9 +167,8 @@ void mat_transpose(int n, full_mat& a);
 
 // ---- routines that no step of a run calls -------------------------------------------
 // The same as patch_li (both take the sign factor from the order indices).
-void patch_li_xy(bool dir_flag, int iomax, int norder, int ieps, const array1<cplx>& eps,
-                 const rect_table& rect, const array1<int>& ord_i1, const array1<int>& ord_i2,
-                 full_mat& out, bool& err_flag);
+void patch_li_xy(bool dir_flag, const order_set& orders, int ieps, const array1<cplx>& eps,
+                 const rect_table& rect, full_mat& out, bool& err_flag);
 
 // Half-swap, fft_1d, half-swap again.
 void fft_1d_centred(int n, cplx* x, int sign);
@@ -174,8 +177,7 @@ void fft_1d_centred(int n, cplx* x, int sign);
 // -P..P (cy(P+1+m) is index m), cz likewise for -Q..Q. out is inverted in
 // place. Index differences beyond the tables count as zero coefficients.
 void eps_matrix_separable(const array1<cplx>& n, const array1<cplx>& cy, const array1<cplx>& cz,
-                          const array1<int>& ord_i1, const array1<int>& ord_i2, full_mat& out,
-                          int p, int q, int norder);
+                          const order_set& orders, full_mat& out, int p, int q);
 
 // r = a^2 A + b^2 B, then inverted in place.
 void mat_mix_inv(int n, double a, double b, const full_mat& am, const full_mat& bm, full_mat& r);

@@ -26,10 +26,7 @@ struct order_k {
     double ky, kz;
 };
 
-order_k order_wave(int o, const array1<int>& ord_i1, const array1<int>& ord_i2,
-                   const array1<double>& ky_1d, const array1<double>& kz_1d) {
-    return {ky_1d(ord_i1(o)), kz_1d(ord_i2(o))};
-}
+order_k order_wave(int o, const order_set& orders) { return {orders.ky(o), orders.kz(o)}; }
 
 double order_kt(const order_k& k, double c, double s) {
     return std::sqrt(k.kz * k.kz + k.ky * k.ky - (k.kz + k.kz) * k.ky * s) / c;
@@ -78,10 +75,9 @@ void put_block(full_mat& m, int n, int o, int p, const mat2& b) {
 
 }  // namespace
 
-void halfspace_te_tm(int /*l*/, int norder, double grid_angle, const array1<int>& ord_i1,
-                     const array1<int>& ord_i2, const array1<double>& ky_1d,
-                     const array1<double>& kz_1d, full_mat& r_mat, full_mat& t_mat,
+void halfspace_te_tm(const order_set& orders, double grid_angle, full_mat& r_mat, full_mat& t_mat,
                      const array1<cplx>& kn_sub, cplx k_sub, double d_sub) {
+    const int norder = orders.norder;
     const int n2 = 2 * norder;
     linalg::mat_set_diag(n2, r_mat, cplx(0.0, 0.0));
     linalg::mat_set_diag(n2, t_mat, cplx(0.0, 0.0));
@@ -90,7 +86,7 @@ void halfspace_te_tm(int /*l*/, int norder, double grid_angle, const array1<int>
     const double s = std::sin(a);
     mat2 b, bi, sm, dm, w;
     for (int o = 1; o <= norder; ++o) {
-        const order_k k = order_wave(o, ord_i1, ord_i2, ky_1d, kz_1d);
+        const order_k k = order_wave(o, orders);
         basis(k, c, s, b);
         basis_inv(k, c, s, bi);
         const cplx kap = kn_sub(o);
@@ -105,9 +101,8 @@ void halfspace_te_tm(int /*l*/, int norder, double grid_angle, const array1<int>
     }
 }
 
-void oblique_basis(int /*l*/, int norder, double grid_angle, const array1<int>& ord_i1,
-                   const array1<int>& ord_i2, const array1<double>& ky_1d,
-                   const array1<double>& kz_1d, full_mat& r_mat, full_mat& t_mat) {
+void oblique_basis(const order_set& orders, double grid_angle, full_mat& r_mat, full_mat& t_mat) {
+    const int norder = orders.norder;
     const double a = grid_angle * deg_to_rad;
     const double c = std::cos(a);
     const double s = std::sin(a);
@@ -117,7 +112,7 @@ void oblique_basis(int /*l*/, int norder, double grid_angle, const array1<int>& 
     };
     std::vector<bases_of> bases(static_cast<std::size_t>(norder));
     for (int o = 1; o <= norder; ++o) {
-        const order_k k = order_wave(o, ord_i1, ord_i2, ky_1d, kz_1d);
+        const order_k k = order_wave(o, orders);
         basis(k, c, s, bases[static_cast<std::size_t>(o - 1)].b);
         basis_inv(k, c, s, bases[static_cast<std::size_t>(o - 1)].bi);
     }
@@ -161,16 +156,15 @@ void uniform_blocks(const array1<cplx>& kn, cplx k, full_mat& p, full_mat& q, fu
     }
 }
 
-void kn_uniform(int /*l*/, int norder, double grid_angle, const array1<int>& ord_i1,
-                const array1<int>& ord_i2, const array1<double>& ky_1d,
-                const array1<double>& kz_1d, double k0sq, cplx eps, bd_mat& out) {
+void kn_uniform(const order_set& orders, double grid_angle, double k0sq, cplx eps, bd_mat& out) {
+    const int norder = orders.norder;
     out.resize(norder);
     const double a = grid_angle * deg_to_rad;
     const double c = std::cos(a);
     const double s = std::sin(a);
     const cplx kk = k0sq * eps;
     for (int i = 1; i <= norder; ++i) {
-        const order_k k = order_wave(i, ord_i1, ord_i2, ky_1d, kz_1d);
+        const order_k k = order_wave(i, orders);
         // Real terms act on the real part only.
         const cplx w = order_w(k, c, s, kk);
         // At grazing exit the link steps would meet a zero block.
@@ -181,15 +175,15 @@ void kn_uniform(int /*l*/, int norder, double grid_angle, const array1<int>& ord
     }
 }
 
-void uniform_q_blocks(int /*l*/, int norder, double grid_angle, const array1<int>& ord_i1,
-                      const array1<int>& ord_i2, const array1<double>& ky_1d,
-                      const array1<double>& kz_1d, double k0sq, cplx eps, bd_mat& out) {
+void uniform_q_blocks(const order_set& orders, double grid_angle, double k0sq, cplx eps,
+                      bd_mat& out) {
+    const int norder = orders.norder;
     out.resize(norder);
     const double a = grid_angle * deg_to_rad;
     const double c = std::cos(a);
     const double s = std::sin(a);
     for (int i = 1; i <= norder; ++i) {
-        const order_k k = order_wave(i, ord_i1, ord_i2, ky_1d, kz_1d);
+        const order_k k = order_wave(i, orders);
         // An order at grazing exit is taken at the floor of kn_uniform, or
         // two such layers in a row would leave a zero row to invert.
         const cplx kk0 = k0sq * eps;
@@ -201,15 +195,14 @@ void uniform_q_blocks(int /*l*/, int norder, double grid_angle, const array1<int
     }
 }
 
-void uniform_layer(int l, int norder, double grid_angle, cplx eps, const array1<int>& ord_i1,
-                   const array1<int>& ord_i2, const array1<double>& ky_1d,
-                   const array1<double>& kz_1d, double k0sq, full_mat& p, full_mat& q,
-                   full_mat& x, full_mat& y) {
+void uniform_layer(const order_set& orders, double grid_angle, cplx eps, double k0sq, full_mat& p,
+                   full_mat& q, full_mat& x, full_mat& y) {
+    const int norder = orders.norder;
     const int n2 = 2 * norder;
     linalg::mat_set_diag(n2, p, cplx(0.0, 0.0));
     linalg::mat_set_diag(n2, y, cplx(0.0, 0.0));
     bd_mat work1(norder), work2(norder);
-    kn_uniform(l, norder, grid_angle, ord_i1, ord_i2, ky_1d, kz_1d, k0sq, eps, work1);
+    kn_uniform(orders, grid_angle, k0sq, eps, work1);
     for (int i = 1; i <= norder; ++i) {
         p(i, i) = work1(i, 1);
         p(norder + i, norder + i) = work1(i, 4);
@@ -217,7 +210,7 @@ void uniform_layer(int l, int norder, double grid_angle, cplx eps, const array1<
     const int total = n2 * n2;
     const int inc = 1;
     zcopy_(&total, p.data(), &inc, q.data(), &inc);
-    uniform_q_blocks(l, norder, grid_angle, ord_i1, ord_i2, ky_1d, kz_1d, k0sq, eps, work2);
+    uniform_q_blocks(orders, grid_angle, k0sq, eps, work2);
     for (int i = 1; i <= norder; ++i) {
         const int j = norder + i;
         y(i, i) = work2(i, 1);
@@ -229,17 +222,16 @@ void uniform_layer(int l, int norder, double grid_angle, cplx eps, const array1<
         for (int ii = 1; ii <= n2; ++ii) x(ii, jj) = -y(ii, jj);
 }
 
-void uniform_layer_bd(int l, int norder, double grid_angle, cplx eps, const array1<int>& ord_i1,
-                      const array1<int>& ord_i2, const array1<double>& ky_1d,
-                      const array1<double>& kz_1d, double k0sq, bd_mat& p_bd, bd_mat& q_bd,
-                      bd_mat& x_bd, bd_mat& y_bd) {
+void uniform_layer_bd(const order_set& orders, double grid_angle, cplx eps, double k0sq,
+                      bd_mat& p_bd, bd_mat& q_bd, bd_mat& x_bd, bd_mat& y_bd) {
+    const int norder = orders.norder;
     p_bd.resize(norder);
     q_bd.resize(norder);
     x_bd.resize(norder);
     y_bd.resize(norder);
     bd_mat work1(norder), work2(norder);
-    kn_uniform(l, norder, grid_angle, ord_i1, ord_i2, ky_1d, kz_1d, k0sq, eps, work1);
-    uniform_q_blocks(l, norder, grid_angle, ord_i1, ord_i2, ky_1d, kz_1d, k0sq, eps, work2);
+    kn_uniform(orders, grid_angle, k0sq, eps, work1);
+    uniform_q_blocks(orders, grid_angle, k0sq, eps, work2);
     for (int i = 1; i <= norder; ++i) {
         p_bd(i, 1) = work1(i, 1);
         p_bd(i, 4) = work1(i, 4);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "linalg/dense.hpp"
+#include "structure/orders.hpp"
 
 namespace rcwa::structure {
 
@@ -11,35 +12,40 @@ using linalg::bd_mat;
 using linalg::cplx;
 using linalg::full_mat;
 
-void halfspace_te_tm(int l, int norder, double grid_angle, const array1<int>& ord_i1,
-                     const array1<int>& ord_i2, const array1<double>& ky_1d,
-                     const array1<double>& kz_1d, full_mat& r_mat, full_mat& t_mat,
+// The substrate state, r_mat and t_mat 2N by 2N: zero but for the 2 by 2 block
+// of each order o (rows and columns o, N + o), r = B S B^-1 with S = [[0,
+// -k_sub/kap], [kap, 0]] and t = D B^-1 with D = diag(e, -e k_sub/kap), where
+// kap = kn_sub(o), e = exp(i d_sub kap) and B the order's TE/TM basis on the
+// lattice of grid_angle (degrees). k_sub is k0^2 eps of the substrate.
+void halfspace_te_tm(const order_set& orders, double grid_angle, full_mat& r_mat, full_mat& t_mat,
                      const array1<cplx>& kn_sub, cplx k_sub, double d_sub);
 
-void oblique_basis(int l, int norder, double grid_angle, const array1<int>& ord_i1,
-                   const array1<int>& ord_i2, const array1<double>& ky_1d,
-                   const array1<double>& kz_1d, full_mat& r_mat, full_mat& t_mat);
+// Takes the state (r_mat, t_mat), 2N by 2N, into the TE/TM bases of the
+// orders: block (o, p) of r becomes B_o^-1 r B_p, that of t becomes t B_p.
+void oblique_basis(const order_set& orders, double grid_angle, full_mat& r_mat, full_mat& t_mat);
 
 void uniform_blocks(const array1<cplx>& kn, cplx k, full_mat& p, full_mat& q, full_mat& x,
                     full_mat& y, int norder);
 
-void uniform_layer(int l, int norder, double grid_angle, cplx eps, const array1<int>& ord_i1,
-                   const array1<int>& ord_i2, const array1<double>& ky_1d,
-                   const array1<double>& kz_1d, double k0sq, full_mat& p, full_mat& q,
-                   full_mat& x, full_mat& y);
+// The mode blocks of a homogeneous layer of permittivity eps, 2N by 2N:
+// p = q = diag(g, g) with g from kn_uniform, y the blocks of uniform_q_blocks
+// written out, x = -y. All four are overwritten entirely.
+void uniform_layer(const order_set& orders, double grid_angle, cplx eps, double k0sq, full_mat& p,
+                   full_mat& q, full_mat& x, full_mat& y);
 
-void uniform_layer_bd(int l, int norder, double grid_angle, cplx eps, const array1<int>& ord_i1,
-                      const array1<int>& ord_i2, const array1<double>& ky_1d,
-                      const array1<double>& kz_1d, double k0sq, bd_mat& p_bd, bd_mat& q_bd,
-                      bd_mat& x_bd, bd_mat& y_bd);
+// The same four blocks in block-diagonal form, each resized to N.
+void uniform_layer_bd(const order_set& orders, double grid_angle, cplx eps, double k0sq,
+                      bd_mat& p_bd, bd_mat& q_bd, bd_mat& x_bd, bd_mat& y_bd);
 
-void kn_uniform(int l, int norder, double grid_angle, const array1<int>& ord_i1,
-                const array1<int>& ord_i2, const array1<double>& ky_1d,
-                const array1<double>& kz_1d, double k0sq, cplx eps, bd_mat& out);
+// out (resized to N): columns 1 and 4 the normal wave vector g of every order in
+// a medium of k0^2 eps = k0sq eps, g = csqrt_sign(grazing_floor(c^2 k0sq eps -
+// kt^2), -1) in the oblique coordinates (c, s: cosine and sine of grid_angle).
+void kn_uniform(const order_set& orders, double grid_angle, double k0sq, cplx eps, bd_mat& out);
 
-void uniform_q_blocks(int l, int norder, double grid_angle, const array1<int>& ord_i1,
-                      const array1<int>& ord_i2, const array1<double>& ky_1d,
-                      const array1<double>& kz_1d, double k0sq, cplx eps, bd_mat& out);
+// out (resized to N): per order i(s K - ky kz), i(kz^2 - K), i(K - ky^2) and
+// -i(s K - ky kz), K = k0sq eps moved to the grazing floor of kn_uniform.
+void uniform_q_blocks(const order_set& orders, double grid_angle, double k0sq, cplx eps,
+                      bd_mat& out);
 
 void t_link(double d, const array1<cplx>& gam, full_mat& r_mat, full_mat& t_mat, int norder);
 void t_link_bd(double d, const array1<cplx>& gam, full_mat& r_mat, full_mat& t_mat, int norder);

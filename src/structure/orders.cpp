@@ -148,16 +148,15 @@ void order_tables(order_set& orders, double grid_angle, double dy, double dz, do
     }
 }
 
-void kn_orders(int norder, bool flip, cplx k0sq_eps, const array1<int>& ord_slot,
-               const array1<double>& kt2, array1<cplx>& kn) {
-    for (int i = 1; i <= norder; ++i) kn(i) = kn_one(k0sq_eps, kt2(ord_slot(i)), flip);
+void kn_orders(const order_set& orders, bool flip, cplx k0sq_eps, array1<cplx>& kn) {
+    for (int i = 1; i <= orders.norder; ++i)
+        kn(i) = kn_one(k0sq_eps, orders.kt2(orders.ord_slot(i)), flip);
 }
 
-void mark_propagating(int norder, double x, const array1<double>& kt2, const array1<int>& ord_slot,
-                      int& count, array1<int>& mask) {
+void mark_propagating(const order_set& orders, double x, int& count, array1<int>& mask) {
     count = 0;
-    for (int i = 1; i <= norder; ++i) {
-        if (x - kt2(ord_slot(i)) >= 0.0) {  // a NaN difference does not propagate
+    for (int i = 1; i <= orders.norder; ++i) {
+        if (x - orders.kt2(orders.ord_slot(i)) >= 0.0) {  // a NaN difference does not propagate
             mask(i) = 1;
             ++count;
         } else {
@@ -177,23 +176,21 @@ void order_k_row(int m0, int n, double dk, double k0, double kfix, array1<double
     }
 }
 
-void kn_orders_oblique(int norder, bool flip, cplx k0sq_eps, const array1<int>& ord_slot,
-                       const array1<double>& kt2, const array1<double>& v, array1<cplx>& kn,
-                       double angle) {
+void kn_orders_oblique(const order_set& orders, bool flip, cplx k0sq_eps, const array1<double>& v,
+                       array1<cplx>& kn, double angle) {
     const double a = angle * deg_to_rad;
     const double sa = std::sin(a);
     const double ca = std::cos(a);
-    for (int i = 1; i <= norder; ++i) {
-        const cplx w = kn_one(k0sq_eps, kt2(ord_slot(i)), flip);
-        kn(i) = cplx(sa * v(ord_slot(i)) + ca * w.real(), ca * w.imag());
+    for (int i = 1; i <= orders.norder; ++i) {
+        const cplx w = kn_one(k0sq_eps, orders.kt2(orders.ord_slot(i)), flip);
+        kn(i) = cplx(sa * v(orders.ord_slot(i)) + ca * w.real(), ca * w.imag());
     }
 }
 
-void count_propagating(int norder, double x, const array1<double>& kt2,
-                       const array1<int>& ord_slot, int& count, int& first) {
+void count_propagating(const order_set& orders, double x, int& count, int& first) {
     count = 0;
-    for (int i = 1; i <= norder; ++i) {
-        if (x - kt2(ord_slot(i)) >= 0.0) {
+    for (int i = 1; i <= orders.norder; ++i) {
+        if (x - orders.kt2(orders.ord_slot(i)) >= 0.0) {
             if (count == 0) first = i;
             ++count;
         }

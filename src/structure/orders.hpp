@@ -40,6 +40,9 @@ struct order_set {
     array1<double> kt2;              // N: squared in-plane wave vector, by slot
 
     int iomax() const { return (nmax1d - 1) / 2; }
+    // In-plane wave-vector components of the order at list position i.
+    double ky(int i) const { return ky_1d(ord_i1(i)); }
+    double kz(int i) const { return kz_1d(ord_i2(i)); }
 };
 
 // On entry orders.nmax1d, norder and row_range (truncate_orders); on return
@@ -58,21 +61,21 @@ cplx grazing_floor(cplx w);
 // (c the cosine of the grid angle) to that floor: exactly 0 away from it.
 cplx grazing_shift(cplx w, double c);
 
-// Fills kn(1..norder); kn may be longer (2N), the rest is left alone.
-void kn_orders(int norder, bool flip, cplx k0sq_eps, const array1<int>& ord_slot,
-               const array1<double>& kt2, array1<cplx>& kn);
+// kn(i) = sqrt(k0sq_eps - kt2) of every order i = 1..N of orders, the root
+// with Re + Im >= 0 when flip is set (the principal root otherwise), grazing
+// orders floored. kn may be longer (2N); entries past N are left alone.
+void kn_orders(const order_set& orders, bool flip, cplx k0sq_eps, array1<cplx>& kn);
 
-void mark_propagating(int norder, double x, const array1<double>& kt2, const array1<int>& ord_slot,
-                      int& count, array1<int>& mask);
+// mask(i) = 1 where order i propagates in a medium with k0^2 Re(eps) = x
+// (x - kt2 >= 0; a NaN does not), 0 elsewhere; count the number of ones.
+void mark_propagating(const order_set& orders, double x, int& count, array1<int>& mask);
 
 // ---- routines that no step of a run calls ----
 void order_k_row(int m0, int n, double dk, double k0, double kfix, array1<double>& k,
                  array1<int>& idx, array1<double>& ksq);
-void kn_orders_oblique(int norder, bool flip, cplx k0sq_eps, const array1<int>& ord_slot,
-                       const array1<double>& kt2, const array1<double>& v, array1<cplx>& kn,
-                       double angle);
-void count_propagating(int norder, double x, const array1<double>& kt2,
-                       const array1<int>& ord_slot, int& count, int& first);
+void kn_orders_oblique(const order_set& orders, bool flip, cplx k0sq_eps, const array1<double>& v,
+                       array1<cplx>& kn, double angle);
+void count_propagating(const order_set& orders, double x, int& count, int& first);
 void sort_ends_inward(int n, const array1<double>& values, array1<double>& out, array1<int>& pos);
 void perm_invert(int n, array1<int>& inv, const array1<int>& perm);
 

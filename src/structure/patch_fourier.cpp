@@ -26,9 +26,8 @@ bool overlaps_1d(double lo, double hi, double lo_q, double hi_q) {
 
 }  // namespace
 
-void patch_fourier(int iomax, int norder, int ieps, const array1<cplx>& eps,
-                   const rect_table& rect, const array1<int>& ord_i1, const array1<int>& ord_i2,
-                   full_mat& out) {
+void patch_fourier(const order_set& orders, int ieps, const array1<cplx>& eps,
+                   const rect_table& rect, full_mat& out) {
     static const textio::format overlap_fmt("(\" overlap error:  \",I3,I3)");
     static const textio::format area_fmt(
         "(\"total area does not match: \",\"ai =\",G11.3,\"a0=\",G11.3)");
@@ -54,7 +53,7 @@ void patch_fourier(int iomax, int norder, int ieps, const array1<cplx>& eps,
 
     // 3. Coefficient table over every index difference two orders can have:
     // T(c+m, c+n), m along the second direction, n along the first.
-    const int kmax = 2 * iomax;
+    const int kmax = 2 * orders.iomax();
     const int side = 2 * kmax + 1;
     const int c = kmax + 1;
     std::vector<cplx> t(static_cast<std::size_t>(side) * side, cplx(0.0, 0.0));
@@ -103,8 +102,10 @@ void patch_fourier(int iomax, int norder, int ieps, const array1<cplx>& eps,
     tab(c, c) = mean;
 
     // 4. Gather, with the sign of the order-index differences.
-    for (int a = 1; a <= norder; ++a) {
-        for (int b = 1; b <= norder; ++b) {
+    const array1<int>& ord_i1 = orders.ord_i1;
+    const array1<int>& ord_i2 = orders.ord_i2;
+    for (int a = 1; a <= orders.norder; ++a) {
+        for (int b = 1; b <= orders.norder; ++b) {
             const int d1 = ord_i1(a) - ord_i1(b);
             const int d2 = ord_i2(a) - ord_i2(b);
             const double sign = ((d1 - d2) % 2 == 0) ? 1.0 : -1.0;

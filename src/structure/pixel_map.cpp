@@ -56,10 +56,6 @@ void layer_eps_matrices(bool li_rules, full_mat& grid, double grid_angle, const 
                         grating_eps& eps) {
     const int m = grid.order();
     const int n = orders.norder;
-    const int l1 = orders.nmax1d;
-    const int iomax = orders.iomax();
-    const array1<int>& ord_i1 = orders.ord_i1;
-    const array1<int>& ord_i2 = orders.ord_i2;
     full_mat& eps_conv = eps.eps_conv;
     full_mat& eps_li_1 = eps.eps_li_1;
     full_mat& eps_li_2 = eps.eps_li_2;
@@ -70,7 +66,7 @@ void layer_eps_matrices(bool li_rules, full_mat& grid, double grid_angle, const 
     linalg::mat_set_diag(n, eps_li_1, zero);
     linalg::mat_set_diag(n, eps_inv_rule, zero);
 
-    eps_fourier_fft(grid, m, ord_i1, ord_i2, eps_conv, iomax, n);
+    eps_fourier_fft(grid, m, orders, eps_conv);
 
     for (int j = 1; j <= m; ++j) {
         for (int i = 1; i <= m; ++i) {
@@ -80,13 +76,13 @@ void layer_eps_matrices(bool li_rules, full_mat& grid, double grid_angle, const 
     }
 
     if (!li_rules || !(grid_angle == 0.0)) {
-        eps_fourier_fft(grid, m, ord_i1, ord_i2, eps_inv_rule, iomax, n);
+        eps_fourier_fft(grid, m, orders, eps_inv_rule);
         linalg::matinv_lapack(n, eps_inv_rule, 0);
     }
 
     if (li_rules) {
-        grid_li_cols(grid, m, ord_i1, ord_i2, eps_li_1, l1, iomax, n);
-        grid_li_rows(grid, m, ord_i1, ord_i2, eps_li_2, l1, iomax, n);
+        grid_li_cols(grid, m, orders, eps_li_1);
+        grid_li_rows(grid, m, orders, eps_li_2);
     } else {
         linalg::mat_copy(n, eps_li_1, eps_conv);
     }
@@ -94,14 +90,15 @@ void layer_eps_matrices(bool li_rules, full_mat& grid, double grid_angle, const 
     linalg::matinv_lapack(n, eps_conv, 0);
 }
 
-void eps_fourier_fft(full_mat& grid, int m, const array1<int>& ord_i1,
-                     const array1<int>& ord_i2, full_mat& out, int /*iomax*/, int norder) {
+void eps_fourier_fft(full_mat& grid, int m, const order_set& orders, full_mat& out) {
+    const array1<int>& ord_i1 = orders.ord_i1;
+    const array1<int>& ord_i2 = orders.ord_i2;
     full_mat saved(m);
     linalg::mat_copy(m, saved, grid);
     fft_2d(m, grid, -1);
     const double scale = static_cast<double>(m * m);
-    for (int a = 1; a <= norder; ++a) {
-        for (int b = 1; b <= norder; ++b) {
+    for (int a = 1; a <= orders.norder; ++a) {
+        for (int b = 1; b <= orders.norder; ++b) {
             const int f = wrap(ord_i1(a) - ord_i1(b), m) + 1;
             const int g = wrap(ord_i2(a) - ord_i2(b), m) + 1;
             out(a, b) = parity_sign(f - g) * grid(f, g) / scale;
@@ -110,19 +107,17 @@ void eps_fourier_fft(full_mat& grid, int m, const array1<int>& ord_i1,
     linalg::mat_copy(m, grid, saved);
 }
 
-void grid_li_rows(const full_mat& grid, int m, const array1<int>& ord_i1,
-                  const array1<int>& ord_i2, full_mat& out, int l, int /*iomax*/, int norder) {
+void grid_li_rows(const full_mat& grid, int m, const order_set& orders, full_mat& out) {
     full_mat w(m);
     linalg::mat_copy(m, w, grid);
-    grid_li_core(w, m, ord_i1, ord_i2, out, l, norder, true);
+    grid_li_core(w, m, orders.ord_i1, orders.ord_i2, out, orders.nmax1d, orders.norder, true);
 }
 
-void grid_li_cols(const full_mat& grid, int m, const array1<int>& ord_i1,
-                  const array1<int>& ord_i2, full_mat& out, int l, int /*iomax*/, int norder) {
+void grid_li_cols(const full_mat& grid, int m, const order_set& orders, full_mat& out) {
     full_mat w(m);
     linalg::mat_copy(m, w, grid);
     mat_transpose(m, w);
-    grid_li_core(w, m, ord_i2, ord_i1, out, l, norder, false);
+    grid_li_core(w, m, orders.ord_i2, orders.ord_i1, out, orders.nmax1d, orders.norder, false);
 }
 
 void toeplitz_inv(int m, int n, const cplx* c, full_mat& t) {
@@ -152,8 +147,10 @@ void mat_transpose(int n, full_mat& a) {
 }
 
 void eps_matrix_separable(const array1<cplx>& n, const array1<cplx>& cy, const array1<cplx>& cz,
-                          const array1<int>& ord_i1, const array1<int>& ord_i2, full_mat& out,
-                          int p, int q, int norder) {
+                          const order_set& orders, full_mat& out, int p, int q) {
+    const int norder = orders.norder;
+    const array1<int>& ord_i1 = orders.ord_i1;
+    const array1<int>& ord_i2 = orders.ord_i2;
     const cplx e1 = n(1) * n(1);
     const cplx e2 = n(2) * n(2);
     // Coefficient table c(mm, k), mm = -p..p, k = -q..q.

@@ -16,20 +16,16 @@ using rcwa::structure::eigen_matrix_eps;
 using rcwa::structure::eigen_matrix_li;
 using rcwa::structure::eigen_matrix_mix;
 
-struct lattice {
-    orders o;
-    array1<double> ky, kz;
-};
+using rcwa::structure::order_set;
 
-lattice make_lattice(int iomax, double dy, double dz, double kiy, double kiz) {
-    lattice l;
-    l.o = square_orders(iomax);
-    const int n1 = 2 * iomax + 1;
-    l.ky.resize(n1);
-    l.kz.resize(n1);
+order_set make_lattice(int iomax, double dy, double dz, double kiy, double kiz) {
+    order_set l = square_orders(iomax).set();
+    const int n1 = l.nmax1d;
+    l.ky_1d.resize(n1);
+    l.kz_1d.resize(n1);
     for (int m = 1; m <= n1; ++m) {
-        l.ky(m) = (m - iomax - 1) * 2.0 * pi / dy + kiy;
-        l.kz(m) = (m - iomax - 1) * 2.0 * pi / dz + kiz;
+        l.ky_1d(m) = (m - iomax - 1) * 2.0 * pi / dy + kiy;
+        l.kz_1d(m) = (m - iomax - 1) * 2.0 * pi / dz + kiz;
     }
     return l;
 }
@@ -43,8 +39,9 @@ full_mat random_mat(int n, std::mt19937& g) {
 }
 
 TEST(EigenFactors, OneOrderOrthogonalClosedForm) {
-    array1<int> i1(1, 1), i2(1, 1);
-    array1<double> ky(1, 0.7), kz(1, -1.3);
+    order_set one = square_orders(0).set();
+    one.ky_1d.resize(1, 0.7);
+    one.kz_1d.resize(1, -1.3);
     const double k = 2.5;
     const cplx e(0.4, 0.1), a(3.0, 0.2), b(2.0, -0.3), v(9.0, 9.0);
     full_mat econv(1), a1(1), b1(1), v1(1), p(2), q(2);
@@ -52,8 +49,8 @@ TEST(EigenFactors, OneOrderOrthogonalClosedForm) {
     a1(1, 1) = a;
     b1(1, 1) = b;
     v1(1, 1) = v;
-    eigen_matrix_eps(1, 1, i1, i2, ky, kz, k, econv, 0.0, p);
-    eigen_matrix_li(1, 1, i1, i2, ky, kz, a1, b1, v1, 0.0, q);
+    eigen_matrix_eps(one, k, econv, 0.0, p);
+    eigen_matrix_li(one, a1, b1, v1, 0.0, q);
     const cplx I(0.0, 1.0);
     const double y = 0.7, z = -1.3;
     EXPECT_NEAR(std::abs(p(1, 1) - I * (z * y * e)), 0.0, 1e-15);
@@ -69,13 +66,13 @@ TEST(EigenFactors, OneOrderOrthogonalClosedForm) {
 
 TEST(EigenFactors, OrthogonalGridLeavesInverseRuleOut) {
     std::mt19937 g(7);
-    lattice l = make_lattice(1, 0.8, 1.1, 0.3, -0.2);
-    const int n = l.o.n;
+    const order_set l = make_lattice(1, 0.8, 1.1, 0.3, -0.2);
+    const int n = l.norder;
     full_mat a = random_mat(n, g), b = random_mat(n, g), v = random_mat(n, g), q(2 * n);
-    eigen_matrix_li(3, n, l.o.i1, l.o.i2, l.ky, l.kz, a, b, v, 0.0, q);
+    eigen_matrix_li(l, a, b, v, 0.0, q);
     for (int r = 1; r <= n; ++r)
         for (int c = 1; c <= n; ++c) {
-            const cplx expect = r == c ? cplx(0.0, -l.ky(l.o.i1(r)) * l.kz(l.o.i2(r))) : cplx(0.0, 0.0);
+            const cplx expect = r == c ? cplx(0.0, -l.ky(r) * l.kz(r)) : cplx(0.0, 0.0);
             EXPECT_EQ(q(r, c), expect);
             EXPECT_EQ(q(n + r, n + c), -expect);
         }
@@ -85,25 +82,25 @@ TEST(EigenFactors, OrthogonalGridLeavesInverseRuleOut) {
 // gamma^2 = k0^2 eps - kt^2, so M = P Q / cos^2 = -k0^2 (k0^2 eps - kt^2) I.
 void check_homogeneous(double angle_deg, bool li) {
     const double dy = 0.9, dz = 1.3, k0sq = std::pow(2.0 * pi / 0.63, 2);
-    lattice l = make_lattice(1, dy, dz, 0.7, -0.4);
-    const int n = l.o.n;
+    const order_set l = make_lattice(1, dy, dz, 0.7, -0.4);
+    const int n = l.norder;
     const cplx eps(2.25, 0.3);
     full_mat econv(n), a(n), b(n), v(n), p(2 * n), q(2 * n);
     for (int i = 1; i <= n; ++i) {
         econv(i, i) = 1.0 / eps;
         a(i, i) = b(i, i) = v(i, i) = k0sq * eps;
     }
-    eigen_matrix_eps(3, n, l.o.i1, l.o.i2, l.ky, l.kz, k0sq, econv, angle_deg, p);
+    eigen_matrix_eps(l, k0sq, econv, angle_deg, p);
     if (li)
-        eigen_matrix_li(3, n, l.o.i1, l.o.i2, l.ky, l.kz, a, b, v, angle_deg, q);
+        eigen_matrix_li(l, a, b, v, angle_deg, q);
     else
-        eigen_matrix_mix(3, n, l.o.i1, l.o.i2, l.ky, l.kz, 0.37, a, v, angle_deg, q);
+        eigen_matrix_mix(l, 0.37, a, v, angle_deg, q);
     const double c = std::cos(angle_deg * pi / 180.0), s = std::sin(angle_deg * pi / 180.0);
     full_mat m = product(p, q);
     for (int r = 1; r <= 2 * n; ++r)
         for (int col = 1; col <= 2 * n; ++col) {
             const int o = r > n ? r - n : r;
-            const double ky = l.ky(l.o.i1(o)), kz = l.kz(l.o.i2(o));
+            const double ky = l.ky(o), kz = l.kz(o);
             const double kt2 = (ky * ky + kz * kz - 2.0 * ky * kz * s) / (c * c);
             const cplx expect = r == col ? -k0sq * (k0sq * eps - kt2) : cplx(0.0, 0.0);
             EXPECT_NEAR(std::abs(m(r, col) / (c * c) - expect), 0.0, 1e-11 * k0sq * k0sq)
@@ -124,8 +121,8 @@ TEST(EigenFactors, HomogeneousDispersionOblique) {
 // The mixed rule is the Li form with B = w A + (1-w) V and A = (1-w) A + w V.
 TEST(EigenFactors, MixIsLiWithExchangedWeights) {
     std::mt19937 g(11);
-    lattice l = make_lattice(1, 1.0, 0.7, -0.1, 0.5);
-    const int n = l.o.n;
+    const order_set l = make_lattice(1, 1.0, 0.7, -0.1, 0.5);
+    const int n = l.norder;
     full_mat a = random_mat(n, g), v = random_mat(n, g);
     for (double angle : {0.0, 25.0}) {
         for (double w : {0.0, 1.0, 0.3, 1.7}) {
@@ -135,8 +132,8 @@ TEST(EigenFactors, MixIsLiWithExchangedWeights) {
                     b2(i, j) = w * a(i, j) + (1.0 - w) * v(i, j);
                     a2(i, j) = (1.0 - w) * a(i, j) + w * v(i, j);
                 }
-            eigen_matrix_mix(3, n, l.o.i1, l.o.i2, l.ky, l.kz, w, a, v, angle, qm);
-            eigen_matrix_li(3, n, l.o.i1, l.o.i2, l.ky, l.kz, a2, b2, v, angle, ql);
+            eigen_matrix_mix(l, w, a, v, angle, qm);
+            eigen_matrix_li(l, a2, b2, v, angle, ql);
             EXPECT_LT(max_abs_diff(qm, ql), 1e-12) << angle << " " << w;
         }
     }

@@ -63,7 +63,7 @@ std::string capture_patch_fourier(const std::vector<patch>& ps, int iomax = 0) {
     orders o = square_orders(iomax);
     full_mat out(o.n);
     testing::internal::CaptureStdout();
-    patch_fourier(iomax, o.n, l.ieps, l.eps, l.rect, o.i1, o.i2, out);
+    patch_fourier(o.set(), l.ieps, l.eps, l.rect, out);
     return testing::internal::GetCapturedStdout();
 }
 
@@ -83,9 +83,9 @@ std::vector<patch> five_tiles() {
 template <class F>
 std::pair<double, double> laurent_deviation(const layout& l, const orders& o, F want) {
     full_mat closed(o.n), stripes(o.n);
-    patch_fourier(o.iomax, o.n, l.ieps, l.eps, l.rect, o.i1, o.i2, closed);
+    patch_fourier(o.set(), l.ieps, l.eps, l.rect, closed);
     bool err = true;
-    patch_fourier_stripes(o.iomax, o.n, l.ieps, l.eps, l.rect, o.i1, o.i2, stripes, err);
+    patch_fourier_stripes(o.set(), l.ieps, l.eps, l.rect, stripes, err);
     EXPECT_FALSE(err);
     double worst_closed = 0.0, worst_stripes = 0.0;
     for (int r = 1; r <= o.n; ++r)
@@ -105,7 +105,7 @@ TEST(PatchFourier, SingleOrderIsMeanValue) {
     orders o = square_orders(0);
     full_mat out(1);
     testing::internal::CaptureStdout();
-    patch_fourier(0, 1, l.ieps, l.eps, l.rect, o.i1, o.i2, out);
+    patch_fourier(o.set(), l.ieps, l.eps, l.rect, out);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     const cplx mean = 0.2 * cplx(2.0, 0.1) + 0.5 * cplx(3.0, 0.0) + 0.3 * cplx(1.0, -0.5);
     EXPECT_LT(std::abs(out(1, 1) - mean), 1e-15);
@@ -118,14 +118,14 @@ TEST(PatchFourier, FullCellGivesMultipleOfIdentityOnEveryPath) {
         full_mat want(o.n);
         for (int i = 1; i <= o.n; ++i) want(i, i) = e;
         full_mat out(o.n);
-        patch_fourier(2, o.n, l.ieps, l.eps, l.rect, o.i1, o.i2, out);
+        patch_fourier(o.set(), l.ieps, l.eps, l.rect, out);
         EXPECT_LT(max_abs_diff(out, want), 1e-14);
         bool err = true;
-        patch_fourier_stripes(2, o.n, l.ieps, l.eps, l.rect, o.i1, o.i2, out, err);
+        patch_fourier_stripes(o.set(), l.ieps, l.eps, l.rect, out, err);
         EXPECT_FALSE(err);
         EXPECT_LT(max_abs_diff(out, want), 1e-14);
         for (bool dir : {true, false}) {
-            patch_li(dir, 2, o.n, l.ieps, l.eps, l.rect, o.i1, o.i2, out, err);
+            patch_li(dir, o.set(), l.ieps, l.eps, l.rect, out, err);
             EXPECT_FALSE(err);
             EXPECT_LT(max_abs_diff(out, want), 1e-14);
         }
@@ -173,13 +173,13 @@ TEST(PatchFourier, HermitianForRealValuesOnly) {
     orders o = square_orders(2);
     full_mat out(o.n);
     layout l = make_layout(ps);
-    patch_fourier(2, o.n, l.ieps, l.eps, l.rect, o.i1, o.i2, out);
+    patch_fourier(o.set(), l.ieps, l.eps, l.rect, out);
     double worst = 0.0;
     for (int r = 1; r <= o.n; ++r)
         for (int c = 1; c <= o.n; ++c) worst = std::max(worst, std::abs(out(c, r) - std::conj(out(r, c))));
     EXPECT_LT(worst, 1e-15);
     layout lc = make_layout(five_tiles());
-    patch_fourier(2, o.n, lc.ieps, lc.eps, lc.rect, o.i1, o.i2, out);
+    patch_fourier(o.set(), lc.ieps, lc.eps, lc.rect, out);
     EXPECT_GT(std::abs(out(1, 2) - std::conj(out(2, 1))), 1e-3);
     for (int r = 1; r <= o.n; ++r) EXPECT_EQ(out(r, r), out(1, 1));
 }
@@ -252,9 +252,9 @@ TEST(PatchLi, StripeGratingFollowsTheInverseRule) {
             full_mat li_inverse(o.n), li_laurent(o.n);
             bool err = true;
             // Inverse rule along the grating's direction, Laurent across it.
-            patch_li(!first, iomax, o.n, l.ieps, l.eps, l.rect, o.i1, o.i2, li_inverse, err);
+            patch_li(!first, o.set(), l.ieps, l.eps, l.rect, li_inverse, err);
             EXPECT_FALSE(err);
-            patch_li(first, iomax, o.n, l.ieps, l.eps, l.rect, o.i1, o.i2, li_laurent, err);
+            patch_li(first, o.set(), l.ieps, l.eps, l.rect, li_laurent, err);
             EXPECT_FALSE(err);
             double worst_inv = 0.0, worst_lau = 0.0;
             for (int r = 1; r <= o.n; ++r)
@@ -313,7 +313,7 @@ TEST(PatchSweep, EmptyLayoutRunawayAndLateStart) {
         for (int i = 1; i <= o.n; ++i) out(i, j) = sentinel;
     bool err = true;
     layout none;
-    patch_fourier_stripes(1, o.n, 0, none.eps, none.rect, o.i1, o.i2, out, err);
+    patch_fourier_stripes(o.set(), 0, none.eps, none.rect, out, err);
     EXPECT_FALSE(err);
     EXPECT_EQ(max_abs_diff(out, full_mat(o.n)), 0.0);
 
@@ -325,24 +325,24 @@ TEST(PatchSweep, EmptyLayoutRunawayAndLateStart) {
     // direction, that of patch_li(false) along the second.
     layout beyond_y = make_layout({{0.0, 1.2, 0.0, 1.0, 2.0}});
     layout beyond_z = make_layout({{0.0, 1.0, 0.0, 1.2, 2.0}});
-    patch_li(true, 1, o.n, beyond_y.ieps, beyond_y.eps, beyond_y.rect, o.i1, o.i2, out, err);
+    patch_li(true, o.set(), beyond_y.ieps, beyond_y.eps, beyond_y.rect, out, err);
     EXPECT_TRUE(err);
     err = false;
-    patch_li(false, 1, o.n, beyond_z.ieps, beyond_z.eps, beyond_z.rect, o.i1, o.i2, out, err);
+    patch_li(false, o.set(), beyond_z.ieps, beyond_z.eps, beyond_z.rect, out, err);
     EXPECT_TRUE(err);
     err = false;
-    patch_fourier_stripes(1, o.n, beyond_y.ieps, beyond_y.eps, beyond_y.rect, o.i1, o.i2, out, err);
+    patch_fourier_stripes(o.set(), beyond_y.ieps, beyond_y.eps, beyond_y.rect, out, err);
     EXPECT_TRUE(err);
     for (int j = 1; j <= o.n; ++j)
         for (int i = 1; i <= o.n; ++i) EXPECT_EQ(out(i, j), sentinel);
     // Along the other direction the same layouts complete.
-    patch_li(false, 1, o.n, beyond_y.ieps, beyond_y.eps, beyond_y.rect, o.i1, o.i2, out, err);
+    patch_li(false, o.set(), beyond_y.ieps, beyond_y.eps, beyond_y.rect, out, err);
     EXPECT_FALSE(err);
 
     // A layout whose first edge lies above 0: the part before it is left out.
     const cplx e(3.0, 0.5);
     layout late = make_layout({{0.25, 1.0, 0.0, 1.0, e}});
-    patch_fourier_stripes(1, o.n, late.ieps, late.eps, late.rect, o.i1, o.i2, out, err);
+    patch_fourier_stripes(o.set(), late.ieps, late.eps, late.rect, out, err);
     EXPECT_FALSE(err);
     for (int r = 1; r <= o.n; ++r) EXPECT_LT(std::abs(out(r, r) - 0.75 * e), 1e-15);
 }
@@ -358,7 +358,7 @@ TEST(PatchSweep, GapsAndZeroWidthPatchesStayInsideTheArrays) {
                                {0.6, 0.7, 0.0, 1.0, 2.0},
                                {0.5, 0.5, 0.0, 1.0, 2.0},
                                {0.5, 0.5, 0.0, 1.0, 2.0}});
-    patch_fourier_stripes(1, o.n, gaps.ieps, gaps.eps, gaps.rect, o.i1, o.i2, out, err);
+    patch_fourier_stripes(o.set(), gaps.ieps, gaps.eps, gaps.rect, out, err);
     EXPECT_FALSE(err);
     EXPECT_TRUE(std::isfinite(out(1, 1).real()));
 }

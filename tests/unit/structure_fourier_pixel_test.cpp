@@ -113,11 +113,11 @@ TEST(PixelMap, PixelAlignedRectangleMatchesPatchRoutines) {
         }
         const orders o = square_orders(iomax);
         full_mat pix(o.n), stripes(o.n), closed(o.n);
-        eps_fourier_fft(grid, m, o.i1, o.i2, pix, iomax, o.n);
+        eps_fourier_fft(grid, m, o.set(), pix);
         bool err = true;
-        patch_fourier_stripes(iomax, o.n, 5, eps, rect, o.i1, o.i2, stripes, err);
+        patch_fourier_stripes(o.set(), 5, eps, rect, stripes, err);
         ASSERT_FALSE(err);
-        patch_fourier(iomax, o.n, 5, eps, rect, o.i1, o.i2, closed);
+        patch_fourier(o.set(), 5, eps, rect, closed);
         double worst = 0.0, worst_closed = 0.0;
         for (int r = 1; r <= o.n; ++r)
             for (int c = 1; c <= o.n; ++c) {
@@ -171,9 +171,8 @@ TEST(PixelMap, GridLiRulesMatchInverseRuleConstruction) {
     for (const orders& o : {square_orders(1), diamond_orders(2)}) {
         const full_mat g = random_grid(8, gen);
         full_mat rows(o.n), cols(o.n);
-        const int l = 2 * o.iomax + 1;
-        grid_li_rows(g, 8, o.i1, o.i2, rows, l, o.iomax, o.n);
-        grid_li_cols(g, 8, o.i1, o.i2, cols, l, o.iomax, o.n);
+        grid_li_rows(g, 8, o.set(), rows);
+        grid_li_cols(g, 8, o.set(), cols);
         EXPECT_LT(max_abs_diff(rows, li_expected(g, o, true)), 1e-5);
         EXPECT_LT(max_abs_diff(cols, li_expected(g, o, false)), 1e-5);
     }
@@ -188,7 +187,7 @@ TEST(PixelMap, StripeGratingInverseRuleAcrossIsLaurent) {
         for (int j1 = 1; j1 <= m; ++j1) grid(j1, j2) = (j1 >= 3 && j1 <= 9) ? cplx(9.0, 1.0) : cplx(1.0, 0.0);
     const orders o = square_orders(2);
     full_mat conv(o.n);
-    eps_fourier_fft(grid, m, o.i1, o.i2, conv, o.iomax, o.n);
+    eps_fourier_fft(grid, m, o.set(), conv);
     four f = run_layer(true, 0.0, grid, o);
     EXPECT_LT(max_abs_diff(f.eps_li_1, conv), 1e-5);
     EXPECT_LT(max_abs_diff(f.eps_conv, inverse(conv)), 1e-5);
@@ -253,7 +252,7 @@ TEST(PixelMap, SmallGridWrapsDifferencesInsideIt) {
     g(2, 2) = 7.0;
     const orders o = square_orders(2);
     full_mat out(o.n);
-    eps_fourier_fft(g, 2, o.i1, o.i2, out, o.iomax, o.n);
+    eps_fourier_fft(g, 2, o.set(), out);
     for (int r = 1; r <= o.n; ++r)
         for (int c = 1; c <= o.n; ++c) {
             const int d1 = o.i1(r) - o.i1(c), d2 = o.i2(r) - o.i2(c);
@@ -279,7 +278,7 @@ TEST(PixelMap, SeparableAndMixedInverses) {
     cy(p + 1) = 1.0;
     for (int k = -q; k <= q; ++k) cz(k + q + 1) = cplx(0.1 * k, 0.3 - 0.05 * k * k);
     full_mat out(o.n);
-    eps_matrix_separable(n, cy, cz, o.i1, o.i2, out, p, q, o.n);
+    eps_matrix_separable(n, cy, cz, o.set(), out, p, q);
     full_mat want(o.n);
     for (int r = 1; r <= o.n; ++r)
         for (int c = 1; c <= o.n; ++c) {

@@ -74,7 +74,7 @@ TEST(HalfSpace, NormalIncidenceZerothOrderBlockIsS) {
     fill_garbage(r, 1.0);
     fill_garbage(t, 2.0);
     const double d = 0.37;
-    halfspace_te_tm(o.nmax1d, n, 0.0, o.ord_i1, o.ord_i2, o.ky_1d, o.kz_1d, r, t, kn, kk, d);
+    halfspace_te_tm(o, 0.0, r, t, kn, kk, d);
     const cplx kap = kn(w0);
     expect_blk(block(r, n, w0, w0), {0.0, -kk / kap, kap, 0.0}, 1e-14, "r zeroth");
     const cplx e = std::exp(cplx(0, 1) * d * kap);
@@ -95,7 +95,7 @@ TEST(HalfSpace, RotatedBlocksAndZeroThickness) {
     const cplx kk(30.0, 0.2);
     for (int i = 1; i <= n; ++i) kn(i) = kn(n + i) = std::sqrt(kk - o.kt2(i));
     full_mat r(2 * n), t(2 * n);
-    halfspace_te_tm(o.nmax1d, n, 0.0, o.ord_i1, o.ord_i2, o.ky_1d, o.kz_1d, r, t, kn, kk, 0.0);
+    halfspace_te_tm(o, 0.0, r, t, kn, kk, 0.0);
     for (int p = 1; p <= n; ++p) {
         const double ky = o.ky_1d(o.ord_i1(p)), kz = o.kz_1d(o.ord_i2(p)), kt = std::hypot(ky, kz);
         // In-plane rotation onto the order's direction and its transpose.
@@ -115,7 +115,7 @@ TEST(ObliqueBasis, ZeroStateRotationAndInverse) {
     order_set o = make_orders(1, 0.0, 0.8, 0.5);
     const int n = o.norder;
     full_mat r(2 * n), t(2 * n);
-    oblique_basis(o.nmax1d, n, 0.0, o.ord_i1, o.ord_i2, o.ky_1d, o.kz_1d, r, t);
+    oblique_basis(o, 0.0, r, t);
     for (int j = 1; j <= 2 * n; ++j)
         for (int i = 1; i <= 2 * n; ++i) {
             EXPECT_EQ(r(i, j), cplx(0.0, 0.0));
@@ -125,7 +125,7 @@ TEST(ObliqueBasis, ZeroStateRotationAndInverse) {
     fill_garbage(r, 3.0);
     fill_garbage(t, 4.0);
     full_mat r0 = r, t0 = t;
-    oblique_basis(o.nmax1d, n, 0.0, o.ord_i1, o.ord_i2, o.ky_1d, o.kz_1d, r, t);
+    oblique_basis(o, 0.0, r, t);
     auto rot = [&](int p) {
         const double ky = o.ky_1d(o.ord_i1(p)), kz = o.kz_1d(o.ord_i2(p)), kt = std::hypot(ky, kz);
         return blk{ky / kt, kz / kt, -kz / kt, ky / kt};
@@ -145,7 +145,7 @@ TEST(ObliqueBasis, NormalOrderUnchangedAtAngleZeroAndInverseAtAnAngle) {
     fill_garbage(r, 5.0);
     fill_garbage(t, 6.0);
     const full_mat r0 = r, t0 = t;
-    oblique_basis(o.nmax1d, 1, 0.0, o.ord_i1, o.ord_i2, o.ky_1d, o.kz_1d, r, t);
+    oblique_basis(o, 0.0, r, t);
     for (int j = 1; j <= 2; ++j)
         for (int i = 1; i <= 2; ++i) {
             EXPECT_EQ(r(i, j), r0(i, j));
@@ -158,7 +158,7 @@ TEST(ObliqueBasis, NormalOrderUnchangedAtAngleZeroAndInverseAtAnAngle) {
         const int n = g.norder;
         full_mat ri(2 * n), ti(2 * n);
         for (int i = 1; i <= 2 * n; ++i) ri(i, i) = ti(i, i) = 1.0;
-        oblique_basis(g.nmax1d, n, 25.0, g.ord_i1, g.ord_i2, g.ky_1d, g.kz_1d, ri, ti);
+        oblique_basis(g, 25.0, ri, ti);
         for (int p = 1; p <= n; ++p) {
             expect_blk(block(ri, n, p, p), {1.0, 0.0, 0.0, 1.0}, 1e-13, "B^-1 B");
             const blk b = block(ti, n, p, p);
@@ -178,7 +178,7 @@ TEST(UniformLayer, IdentitiesAndClosedForms) {
             fill_garbage(q, 2.0);
             fill_garbage(x, 3.0);
             fill_garbage(y, 4.0);
-            uniform_layer(o.nmax1d, n, angle, eps, o.ord_i1, o.ord_i2, o.ky_1d, o.kz_1d, k0sq, p, q, x, y);
+            uniform_layer(o, angle, eps, k0sq, p, q, x, y);
             for (int j = 1; j <= 2 * n; ++j)
                 for (int i = 1; i <= 2 * n; ++i) {
                     EXPECT_EQ(x(i, j) + y(i, j), cplx(0.0, 0.0));
@@ -225,9 +225,9 @@ TEST(UniformLayer, BlockDiagonalFormMatchesTheFullForm) {
     const cplx eps(3.1, 0.4);
     const double k0sq = 40.0;
     full_mat p(2 * n), q(2 * n), x(2 * n), y(2 * n);
-    uniform_layer(o.nmax1d, n, 20.0, eps, o.ord_i1, o.ord_i2, o.ky_1d, o.kz_1d, k0sq, p, q, x, y);
+    uniform_layer(o, 20.0, eps, k0sq, p, q, x, y);
     bd_mat pb, qb, xb, yb;
-    uniform_layer_bd(o.nmax1d, n, 20.0, eps, o.ord_i1, o.ord_i2, o.ky_1d, o.kz_1d, k0sq, pb, qb, xb, yb);
+    uniform_layer_bd(o, 20.0, eps, k0sq, pb, qb, xb, yb);
     for (int i = 1; i <= n; ++i) {
         const int cols[4][2] = {{i, i}, {i, n + i}, {n + i, i}, {n + i, n + i}};
         for (int c = 1; c <= 4; ++c) {

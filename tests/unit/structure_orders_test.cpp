@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <initializer_list>
 #include <limits>
 #include <vector>
 
@@ -19,6 +20,21 @@ order_set build(int iomax, double shape, double angle = 0.0, double dy = 0.5, do
     o.nmax1d = 2 * iomax + 1;
     truncate_orders(o.nmax1d, o.nmax1d, shape, o.row_range, o.norder);
     order_tables(o, angle, dy, dz, kiy, kiz);
+    return o;
+}
+
+// A hand-made list: order i in slot i with the given squared wave vector.
+order_set slotted(std::initializer_list<double> kt2) {
+    order_set o;
+    o.norder = static_cast<int>(kt2.size());
+    o.kt2.resize(o.norder);
+    o.ord_slot.resize(o.norder);
+    int i = 0;
+    for (double v : kt2) {
+        ++i;
+        o.kt2(i) = v;
+        o.ord_slot(i) = i;
+    }
     return o;
 }
 
@@ -181,18 +197,12 @@ TEST(OrderTables, GridAngleAppliesToEveryOrder) {
 }
 
 TEST(NormalWaveVector, BranchRules) {
-    array1<double> kt2(6);
-    array1<int> slot(6);
-    for (int i = 1; i <= 6; ++i) slot(i) = i;
     const double k = 10.0;
-    kt2(1) = 4.0;        // propagating
-    kt2(2) = 30.0;       // evanescent
-    kt2(3) = 10.0;       // grazing, exactly
-    kt2(4) = 10.0 - 5e-9;  // within the guard
-    kt2(5) = 0.0;
-    kt2(6) = 10.0 + 2e-8;  // just outside the guard
+    // propagating, evanescent, grazing exactly, within the guard, zero, just
+    // outside the guard
+    const order_set o = slotted({4.0, 30.0, 10.0, 10.0 - 5e-9, 0.0, 10.0 + 2e-8});
     array1<cplx> kn(12, cplx(99.0, 99.0));
-    kn_orders(6, true, cplx(k, 0.0), slot, kt2, kn);
+    kn_orders(o, true, cplx(k, 0.0), kn);
     EXPECT_DOUBLE_EQ(kn(1).real(), std::sqrt(6.0));
     EXPECT_EQ(kn(1).imag(), 0.0);
     EXPECT_EQ(kn(2).real(), 0.0);
@@ -207,12 +217,11 @@ TEST(NormalWaveVector, BranchRules) {
 }
 
 TEST(NormalWaveVector, AbsorbingMediaAndFlip) {
-    array1<double> kt2(1, 3.0);
-    array1<int> slot(1, 1);
+    const order_set o = slotted({3.0});
     array1<cplx> kn(1);
     // A lossy metal: w in the second quadrant, the root in the first; no flip.
     const cplx metal(-10.0, 1.0);
-    kn_orders(1, true, metal, slot, kt2, kn);
+    kn_orders(o, true, metal, kn);
     const cplx ref = polar_sqrt(metal - 3.0);
     EXPECT_NEAR(kn(1).real(), ref.real(), 1e-14);
     EXPECT_NEAR(kn(1).imag(), ref.imag(), 1e-14);
@@ -222,10 +231,10 @@ TEST(NormalWaveVector, AbsorbingMediaAndFlip) {
     const cplx odd(1.0, -0.5);
     const cplx root = polar_sqrt(odd - 3.0);
     ASSERT_LT(root.real() + root.imag(), 0.0);
-    kn_orders(1, true, odd, slot, kt2, kn);
+    kn_orders(o, true, odd, kn);
     EXPECT_NEAR(kn(1).real(), -root.real(), 1e-14);
     EXPECT_NEAR(kn(1).imag(), -root.imag(), 1e-14);
-    kn_orders(1, false, odd, slot, kt2, kn);
+    kn_orders(o, false, odd, kn);
     EXPECT_NEAR(kn(1).real(), root.real(), 1e-14);
     EXPECT_NEAR(kn(1).imag(), root.imag(), 1e-14);
 }
@@ -239,7 +248,7 @@ TEST(NormalWaveVector, GratingEquationOnARealOrderSet) {
     order_set o = build(3, 1.0, 0.0, 0.9, 1.1, kiy, kiz);
     array1<cplx> kn(2 * o.norder);
     const cplx kk = k0 * k0 * n_sub * n_sub;
-    kn_orders(o.norder, true, kk, o.ord_slot, o.kt2, kn);
+    kn_orders(o, true, kk, kn);
     for (int e = 1; e <= o.norder; ++e) {
         const double ky = kiy + 2 * M_PI * (o.ord_i1(e) - 4) / 0.9;
         const double kz = kiz + 2 * M_PI * (o.ord_i2(e) - 4) / 1.1;
@@ -249,26 +258,21 @@ TEST(NormalWaveVector, GratingEquationOnARealOrderSet) {
 }
 
 TEST(Propagating, EqualityCountsAndNaNDoesNot) {
-    array1<double> kt2(4);
-    array1<int> slot(4), mask(4, 7);
-    for (int i = 1; i <= 4; ++i) slot(i) = i;
-    kt2(1) = 2.0;
-    kt2(2) = 2.0 + 1e-15;
-    kt2(3) = 0.5;
-    kt2(4) = std::numeric_limits<double>::quiet_NaN();
+    const order_set o = slotted({2.0, 2.0 + 1e-15, 0.5, std::numeric_limits<double>::quiet_NaN()});
+    array1<int> mask(4, 7);
     int count = -1;
-    mark_propagating(4, 2.0, kt2, slot, count, mask);
+    mark_propagating(o, 2.0, count, mask);
     EXPECT_EQ(count, 2);
     EXPECT_EQ(mask(1), 1);
     EXPECT_EQ(mask(2), 0);
     EXPECT_EQ(mask(3), 1);
     EXPECT_EQ(mask(4), 0);
     int first = -5;
-    count_propagating(4, 2.0, kt2, slot, count, first);
+    count_propagating(o, 2.0, count, first);
     EXPECT_EQ(count, 2);
     EXPECT_EQ(first, 1);
     first = -5;
-    count_propagating(4, 0.1, kt2, slot, count, first);
+    count_propagating(o, 0.1, count, first);
     EXPECT_EQ(count, 0);
     EXPECT_EQ(first, -5);  // not written when none propagates
 }
@@ -282,17 +286,15 @@ TEST(UnusedOrderRoutines, RowObliqueSortAndInverse) {
     EXPECT_DOUBLE_EQ(ksq(3), 6.25 + 9.0);
     EXPECT_EQ(idx(2), 2);
 
-    array1<double> kt2(2), v(2);
-    array1<int> slot(2);
-    slot(1) = 1, slot(2) = 2;
-    kt2(1) = 1.0, kt2(2) = 9.0;
+    const order_set o = slotted({1.0, 9.0});
+    array1<double> v(2);
     v(1) = 0.7, v(2) = -0.2;
     array1<cplx> kn(2), kn0(2);
-    kn_orders_oblique(2, true, cplx(4.0, 0.0), slot, kt2, v, kn, 0.0);
-    kn_orders(2, true, cplx(4.0, 0.0), slot, kt2, kn0);
+    kn_orders_oblique(o, true, cplx(4.0, 0.0), v, kn, 0.0);
+    kn_orders(o, true, cplx(4.0, 0.0), kn0);
     EXPECT_EQ(kn(1), kn0(1));
     EXPECT_EQ(kn(2), kn0(2));
-    kn_orders_oblique(2, true, cplx(4.0, 0.0), slot, kt2, v, kn, 30.0);
+    kn_orders_oblique(o, true, cplx(4.0, 0.0), v, kn, 30.0);
     EXPECT_NEAR(kn(1).real(), 0.5 * 0.7 + std::cos(M_PI / 6) * std::sqrt(3.0), 1e-14);
     EXPECT_NEAR(kn(2).real(), 0.5 * -0.2, 1e-14);
     EXPECT_NEAR(kn(2).imag(), std::cos(M_PI / 6) * std::sqrt(5.0), 1e-14);
