@@ -57,7 +57,6 @@ void sleep_until(std::vector<MPI_Request>& reqs) {
     }
 }
 
-
 // Process 0 gets the OpenBLAS threads of all the processes, at most one per
 // processor that any of them may use, and may run on all those processors
 // (a launcher may have bound it to one core, which its new threads would
