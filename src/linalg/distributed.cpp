@@ -77,6 +77,17 @@ int print_grid_shape(int my_proc, int nprocs) {
 
 bool kernels_on_root() { return one_host::kernels_on_root(); }
 
+bool start_followed_run() {
+    int my_proc = 0;
+    int nprocs = 0;
+    process_info(my_proc, nprocs);
+    return one_host::start_followed_run(my_proc);
+}
+
+void end_followed_run(int status, const std::vector<std::string>& lines) { one_host::send_end(status, lines); }
+
+void follow_run(int& status, std::vector<std::string>& lines) { one_host::wait_for_end(status, lines); }
+
 void grid_shape(int nprocs, int& nprow, int& npcol) {
     // nprow = int(sqrt(nprocs)), npcol = nprocs / nprow. The root is taken in
     // single precision, like the block size's; below 16785407 processes it

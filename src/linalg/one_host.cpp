@@ -5,8 +5,10 @@
 #include <mpi.h>
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <list>
+#include <string>
 #include <vector>
 
 #include "linalg/distributed.hpp"
@@ -29,6 +31,10 @@ struct mode {
     int nprocs = 1;
     MPI_Comm comm = MPI_COMM_NULL;  // process 0's notices, apart from BLACS's own traffic
     std::list<notice> pending;       // process 0
+    bool leading = false;            // process 0 of a followed run
+    std::array<int, 2> end_header{};  // process 0: the end notice, kept until sent
+    std::vector<char> end_text;
+    std::vector<MPI_Request> end_sends;
 };
 
 mode& the_mode() {
@@ -37,15 +43,17 @@ mode& the_mode() {
 }
 
 constexpr int done_tag = 1;
+constexpr int end_tag = 2;
 
-// Waits for the request without taking a processor from those that work: an
+// Waits for the requests without taking a processor from those that work: an
 // idle Open MPI process would otherwise poll at full speed.
-void sleep_until(MPI_Request& req) {
+void sleep_until(std::vector<MPI_Request>& reqs) {
+    const int count = static_cast<int>(reqs.size());
     int done = 0;
-    MPI_Test(&req, &done, MPI_STATUS_IGNORE);
+    MPI_Testall(count, reqs.data(), &done, MPI_STATUSES_IGNORE);
     while (!done) {
         platform::sleep_10ms();
-        MPI_Test(&req, &done, MPI_STATUS_IGNORE);
+        MPI_Testall(count, reqs.data(), &done, MPI_STATUSES_IGNORE);
     }
 }
 
@@ -112,6 +120,7 @@ void kernel_done(int my_proc, int* status) {
     mode& m = the_mode();
     if (m.comm == MPI_COMM_NULL) return;
     if (my_proc == 0) {
+        if (m.leading) return;
         // Process 0 never waits for the others: the sends complete on their
         // own and are collected at later notices.
         m.pending.remove_if([](notice& n) {
@@ -126,23 +135,68 @@ void kernel_done(int my_proc, int* status) {
             MPI_Isend(&n.value, 1, MPI_INT, p, done_tag, m.comm, &n.sends[static_cast<std::size_t>(p - 1)]);
     } else {
         int value = 0;
-        MPI_Request req = MPI_REQUEST_NULL;
-        MPI_Irecv(&value, 1, MPI_INT, 0, done_tag, m.comm, &req);
+        std::vector<MPI_Request> req(1);
+        MPI_Irecv(&value, 1, MPI_INT, 0, done_tag, m.comm, req.data());
         sleep_until(req);
         if (status) *status = value;
+    }
+}
+
+bool start_followed_run(int my_proc) {
+    mode& m = the_mode();
+    if (!kernels_on_root() || m.comm == MPI_COMM_NULL) return false;
+    if (my_proc == 0) m.leading = true;
+    return true;
+}
+
+// The end notice: a header (the status and the length of the text), then the
+// text, each line followed by a newline (no console line holds one). The
+// follower sleeps on the header; the text is then already on its way.
+void send_end(int status, const std::vector<std::string>& lines) {
+    mode& m = the_mode();
+    if (!m.leading) return;
+    for (const std::string& line : lines) {
+        m.end_text.insert(m.end_text.end(), line.begin(), line.end());
+        m.end_text.push_back('\n');
+    }
+    m.end_header = {status, static_cast<int>(m.end_text.size())};
+    for (int p = 1; p < m.nprocs; ++p) {
+        MPI_Request& head = m.end_sends.emplace_back();
+        MPI_Isend(m.end_header.data(), 2, MPI_INT, p, end_tag, m.comm, &head);
+        MPI_Request& text = m.end_sends.emplace_back();
+        MPI_Isend(m.end_text.data(), m.end_header[1], MPI_CHAR, p, end_tag, m.comm, &text);
+    }
+}
+
+void wait_for_end(int& status, std::vector<std::string>& lines) {
+    mode& m = the_mode();
+    std::array<int, 2> header{};
+    std::vector<MPI_Request> req(1);
+    MPI_Irecv(header.data(), 2, MPI_INT, 0, end_tag, m.comm, req.data());
+    sleep_until(req);
+    status = header[0];
+    std::string text(static_cast<std::size_t>(header[1]), '\0');
+    MPI_Recv(text.data(), header[1], MPI_CHAR, 0, end_tag, m.comm, MPI_STATUS_IGNORE);
+    lines.clear();
+    std::size_t from = 0;
+    for (std::size_t nl = text.find('\n'); nl != std::string::npos; nl = text.find('\n', from)) {
+        lines.push_back(text.substr(from, nl - from));
+        from = nl + 1;
     }
 }
 
 void finish() {
     mode& m = the_mode();
     if (m.comm == MPI_COMM_NULL) return;
-    // Every notice has been received by now: the others took each one
-    // before going on.
-    for (notice& n : m.pending)
-        MPI_Waitall(static_cast<int>(n.sends.size()), n.sends.data(), MPI_STATUSES_IGNORE);
+    // Every kernel notice has been received by now: the others took each one
+    // before going on (a followed run sends none). The end notice is taken
+    // by followers that are already waiting for it.
+    for (notice& n : m.pending) sleep_until(n.sends);
     m.pending.clear();
-    MPI_Request req = MPI_REQUEST_NULL;
-    MPI_Ibarrier(m.comm, &req);
+    sleep_until(m.end_sends);
+    m.end_sends.clear();
+    std::vector<MPI_Request> req(1);
+    MPI_Ibarrier(m.comm, req.data());
     sleep_until(req);
     MPI_Comm_free(&m.comm);
 }

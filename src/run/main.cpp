@@ -1,6 +1,7 @@
 // The run driver: one parameter point from the command line to the exit
-// status. Every process runs it in full; process 0 alone prints the run's
-// console lines and writes the result files.
+// status. Process 0 alone prints the run's console lines and writes the
+// result files. On ScaLAPACK grids every process runs it in full; on one host
+// the others stop after the control file and follow process 0 to its end.
 #include "run/main.hpp"
 
 #include <array>
@@ -53,13 +54,6 @@ void allocate_run_arrays(int n, stack_state& stack, scratch& work) try {
 }
 
 void free_run_arrays(run_state& rs) { rs = run_state{}; }
-
-// Too many orders for this machine's memory. The processes need not all fail
-// at the same allocation, so the whole job ends.
-[[noreturn]] void memory_stop() {
-    platform::console_line((textio::free_line() << out_of_memory.message).str());
-    linalg::abort_job(out_of_memory.code);
-}
 
 void substrate(run_setup& s, stack_state& stack, run_streams& st) {
     read_substrate(s.par, s.media, st);
@@ -120,7 +114,8 @@ void layer_loop(const run_setup& s, layer_cursor& cur, stack_state& stack, scrat
     }
 }
 
-void run(const std::vector<std::string>& args, run_state& rs, run_streams& st) {
+// follower: this process follows process 0 after the control file.
+void run(const std::vector<std::string>& args, run_state& rs, run_streams& st, bool follower) {
     run_setup& s = rs.setup;
     std::string arg_buffer;
     read_command_line(args, s.cmd, arg_buffer);
@@ -128,6 +123,7 @@ void run(const std::vector<std::string>& args, run_state& rs, run_streams& st) {
     const std::array<int, 4> run_clock = platform::time_of_day_hundredths();
 
     open_input_files(s.root(), st);
+    if (follower) return;
     read_order_limits(s.par, st);
     read_stack_header(s.hdr, st);
     rs.cursor = layer_cursor{};
@@ -198,24 +194,43 @@ int rcwa2d_main(const std::vector<std::string>& args) {
     linalg::process_info(rs.setup.my_proc, rs.setup.nprocs);
     // Decided while every process is at the start, before any input is read.
     linalg::kernels_on_root();
-    int status = normal_end.code;
+    const bool followed = linalg::start_followed_run();
+    const bool leader = followed && rs.setup.root();
+    const bool follower = followed && !leader;
+    // How this process's part of the run ended. ends_job: a stop that the
+    // processes need not all meet at the same point (run_stop); a shortage of
+    // memory (the processes need not fail at the same allocation) and a fault
+    // of the program are such stops too.
+    run_stop end(normal_end.code, {});
     {
         run_streams st;
         try {
-            run(args, rs, st);
+            run(args, rs, st, follower);
         } catch (const run_stop& stop) {
-            for (const std::string& line : stop.lines) platform::console_line(line);
-            if (stop.ends_job) linalg::abort_job(stop.status);
-            status = stop.status;
+            end = stop;
         } catch (const std::bad_alloc&) {
-            memory_stop();
+            end = run_stop(out_of_memory.code, {(textio::free_line() << out_of_memory.message).str()}, true);
         } catch (...) {
-            internal_stop();
+            end = run_stop(internal_error.code, {internal_error_line(std::current_exception())}, true);
         }
     }
     free_run_arrays(rs);
+    if (follower && !end.ends_job) {
+        // Process 0 meets the input errors of the start too and sends their
+        // lines: the follower prints those, once.
+        linalg::follow_run(end.status, end.lines);
+    }
+    for (const std::string& line : end.lines) platform::console_line(line);
+    // A stop of a follower itself (the control file), or any process's on
+    // ScaLAPACK grids, that the others may not meet: they could be waiting
+    // for it, so the whole job ends at once.
+    if (end.ends_job && !leader) linalg::abort_job(end.status);
+    // Process 0 of a followed run: its followers print the lines of an input
+    // error as their own; only process 0 prints those of its other stops.
+    if (leader)
+        linalg::end_followed_run(end.status, end.ends_job ? std::vector<std::string>{} : end.lines);
     linalg::process_exit();
-    return status;
+    return end.status;
 }
 
 }  // namespace rcwa::run

@@ -8,8 +8,9 @@ namespace rcwa::run {
 
 // Runs one parameter point in the working directory. args are the
 // command-line arguments after the program name. Returns the exit status
-// (1 after a normal run, the error's code otherwise); a stop that only
-// process 0 can meet ends the whole job itself.
+// (1 after a normal run, the error's code otherwise), the same on every
+// process; a stop that the processes need not all meet ends the whole job
+// itself (on one host process 0 passes its status to the others instead).
 int rcwa2d_main(const std::vector<std::string>& args);
 
 }  // namespace rcwa::run

@@ -20,7 +20,8 @@ struct run_stop : std::runtime_error {
     // (the result and project files, met by process 0 alone; the control file,
     // whose lock and console pauses each process meets on its own): it must
     // end the whole job, or a process could wait for ever in a collective
-    // call that the stopped ones never reach.
+    // call that the stopped ones never reach. On one host process 0 ends it
+    // by telling the others, which follow it; otherwise it is aborted.
     run_stop(int stop_status, std::vector<std::string> stop_lines, bool stop_ends_job = false)
         : std::runtime_error(stop_lines.empty() ? std::string() : stop_lines.back()),
           status(stop_status), lines(std::move(stop_lines)), ends_job(stop_ends_job) {}

@@ -1,7 +1,10 @@
-// Result-file stops that only process 0 meets end the whole job under mpirun,
-// with their status and one message; the files are written once, by process 0.
+// Stops that only process 0 meets end the whole job under mpirun, with their
+// status and one message: on one host process 0 tells the others, which end
+// with it in order; on ScaLAPACK grids it aborts the job. The files are
+// written once, by process 0.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -14,10 +17,10 @@
 namespace rcwa::test {
 namespace {
 
-void write_case(const work_dir& d, outctl_input o) {
+void write_case(const work_dir& d, outctl_input o, int iomax = 1) {
     param_input p;
-    p.iomin = -1;
-    p.iomax = 1;
+    p.iomin = -iomax;
+    p.iomax = iomax;
     p.theta = 20.0;
     p.phi = 10.0;
     p.lambda = 0.6;
@@ -45,7 +48,8 @@ TEST(mpi_output, stops_of_process_zero_end_the_job) {
                               stop_case{"per-quantity", 95, "  cannot open output file "},
                               stop_case{"energy", 95, "  cannot open output file "},
                               stop_case{"records", 95, "  write error output file"},
-                              stop_case{"project", 750, "  Open error QalderPRoject (.QPR) File "}}) {
+                              stop_case{"project", 750, "  Open error QalderPRoject (.QPR) File "},
+                              stop_case{"memory", 97, "  not enough memory for the arrays of the run"}}) {
         SCOPED_TRACE(c.what);
         work_dir d;
         outctl_input o;
@@ -66,15 +70,33 @@ TEST(mpi_output, stops_of_process_zero_end_the_job) {
         } else if (what == "records") {
             o.iout = 0;
             o.fname_out = "/dev/full";  // every write fails: the disk is full
+        } else if (what == "memory") {
+            o.fname_out = "res.txt";
         } else {
             o.lproject = true;
             o.fname_out_mat = "missing/proj.qpr";
         }
-        write_case(d, o);
+        // More orders than a vector can hold: process 0 alone meets it, the
+        // others hold no run arrays.
+        write_case(d, o, what == "memory" ? 15000 : 1);
         const run_result r = run_rcwa(d, args, 3);
         EXPECT_EQ(r.status, c.status % 256) << r.out << r.err;
         EXPECT_EQ(r.count_line(c.line), 1) << r.out;
+        EXPECT_EQ(r.err.find("MPI_ABORT"), std::string::npos) << r.err;
     }
+}
+
+TEST(mpi_output, a_stop_of_process_zero_aborts_the_job_on_grids) {
+    work_dir d;
+    outctl_input o;
+    o.iout = 0;
+    o.fname_out = "/dev/full";
+    write_case(d, o);
+    ::setenv("RCWA2D_SCALAPACK", "1", 1);
+    const run_result r = run_rcwa(d, {}, 3);
+    ::unsetenv("RCWA2D_SCALAPACK");
+    EXPECT_EQ(r.status, 95) << r.out << r.err;
+    EXPECT_EQ(r.count_line("  write error output file"), 1) << r.out;
 }
 
 TEST(mpi_output, files_are_written_once) {
