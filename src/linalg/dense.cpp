@@ -3,12 +3,37 @@
 #include <algorithm>
 #include <cassert>
 #include <cmath>
+#include <cstring>
+#include <thread>
+#include <vector>
 
 #include "linalg/constants.hpp"
 #include "linalg/lapack.hpp"
 #include "platform/platform.hpp"
 
 namespace rcwa::linalg {
+
+namespace {
+
+// Fresh memory costs a page fault (and the system's zeroing of the page) at
+// its first write; for the run's large matrices that is a noticeable part of
+// a run when one thread takes it. The threads that BLAS may use take the
+// faults side by side instead.
+void first_touch(cplx* p, std::size_t bytes) {
+    const int threads = std::max(1, openblas_get_num_threads());
+    if (threads == 1) return;
+    unsigned char* base = reinterpret_cast<unsigned char*>(p);
+    const std::size_t chunk = (bytes + threads - 1) / threads;
+    std::vector<std::thread> pool;
+    for (int t = 0; t < threads; ++t) {
+        const std::size_t from = std::min(bytes, chunk * static_cast<std::size_t>(t));
+        const std::size_t len = std::min(bytes - from, chunk);
+        if (len > 0) pool.emplace_back([base, from, len] { std::memset(base + from, 0, len); });
+    }
+    for (std::thread& th : pool) th.join();
+}
+
+}  // namespace
 
 void full_mat::resize(int n) {
     n_ = n < 0 ? 0 : n;
@@ -19,37 +44,39 @@ void full_mat::resize(int n) {
         a_ = std::vector<cplx>();
         a_.reserve(entries);
         platform::prefer_large_pages(a_.data(), entries * sizeof(cplx));
+        first_touch(a_.data(), entries * sizeof(cplx));
     }
     a_.assign(entries, cplx(0.0, 0.0));
 }
 
 
-// Every routine runs rows in the outer loop and columns in the inner one; an
-// output that is also an input is then read entry by entry before it is
-// written.
+// The entry-wise routines run columns in the outer loop and rows in the
+// inner one, along the column-major storage; each output entry depends only
+// on the input entries at its own place, so an output that is also an input
+// is read before it is written whatever the order.
 
 void mat_lincomb(int n, double s1, double s2, const full_mat& x, const full_mat& y, full_mat& z) {
-    for (int i = 1; i <= n; ++i) {
-        for (int j = 1; j <= n; ++j) z(i, j) = s1 * x(i, j) + s2 * y(i, j);
+    for (int j = 1; j <= n; ++j) {
+        for (int i = 1; i <= n; ++i) z(i, j) = s1 * x(i, j) + s2 * y(i, j);
     }
 }
 
 void mat_set_diag(int n, full_mat& a, cplx v) {
-    for (int i = 1; i <= n; ++i) {
-        for (int j = 1; j <= n; ++j) a(i, j) = cplx(0.0, 0.0);
-        a(i, i) = v;
+    for (int j = 1; j <= n; ++j) {
+        for (int i = 1; i <= n; ++i) a(i, j) = cplx(0.0, 0.0);
+        a(j, j) = v;
     }
 }
 
 void mat_scale(int n, full_mat& a, double s) {
-    for (int i = 1; i <= n; ++i) {
-        for (int j = 1; j <= n; ++j) a(i, j) = s * a(i, j);
+    for (int j = 1; j <= n; ++j) {
+        for (int i = 1; i <= n; ++i) a(i, j) = s * a(i, j);
     }
 }
 
 void mat_copy(int n, full_mat& dst, const full_mat& src) {
-    for (int i = 1; i <= n; ++i) {
-        for (int j = 1; j <= n; ++j) dst(i, j) = src(i, j);
+    for (int j = 1; j <= n; ++j) {
+        for (int i = 1; i <= n; ++i) dst(i, j) = src(i, j);
     }
 }
 
@@ -88,8 +115,8 @@ void matinv_lapack(int n, full_mat& a, int /*ignored*/) {
     zgetrf_(&n, &n, a.data(), &lda, pivots.data(), &info);
     const char trans = 'N';
     zgetrs_(&trans, &n, &n, a.data(), &lda, pivots.data(), e.data(), &n, &info, 1);
-    for (int i = 1; i <= n; ++i) {
-        for (int j = 1; j <= n; ++j) a(i, j) = e(i, j);
+    for (int j = 1; j <= n; ++j) {
+        for (int i = 1; i <= n; ++i) a(i, j) = e(i, j);
     }
 }
 
@@ -127,21 +154,20 @@ void matmul_naive2(int n, const full_mat& a, const full_mat& b, full_mat& c) {
 }
 
 void diag_mul(int n, const std::vector<cplx>& v, const full_mat& a, full_mat& c) {
-    for (int i = 1; i <= n; ++i) {
-        const cplx vi = v[static_cast<std::size_t>(i - 1)];
-        for (int j = 1; j <= n; ++j) c(i, j) = vi * a(i, j);
+    for (int j = 1; j <= n; ++j) {
+        for (int i = 1; i <= n; ++i) c(i, j) = v[static_cast<std::size_t>(i - 1)] * a(i, j);
     }
 }
 
 void mat_addsub(bool flag, int n, const full_mat& a, const full_mat& b, full_mat& c) {
-    for (int i = 1; i <= n; ++i) {
-        for (int j = 1; j <= n; ++j) c(i, j) = flag ? a(i, j) + b(i, j) : a(i, j) - b(i, j);
+    for (int j = 1; j <= n; ++j) {
+        for (int i = 1; i <= n; ++i) c(i, j) = flag ? a(i, j) + b(i, j) : a(i, j) - b(i, j);
     }
 }
 
 void mat_add_diag(bool flag, int n, cplx v, const full_mat& a, full_mat& c) {
-    for (int i = 1; i <= n; ++i) {
-        for (int j = 1; j <= n; ++j) {
+    for (int j = 1; j <= n; ++j) {
+        for (int i = 1; i <= n; ++i) {
             cplx t = a(i, j);
             if (i == j) t += v;
             c(i, j) = flag ? -t : t;
@@ -150,8 +176,8 @@ void mat_add_diag(bool flag, int n, cplx v, const full_mat& a, full_mat& c) {
 }
 
 void mat_negate(int n, full_mat& a) {
-    for (int i = 1; i <= n; ++i) {
-        for (int j = 1; j <= n; ++j) a(i, j) = -a(i, j);  // a zero becomes -0
+    for (int j = 1; j <= n; ++j) {
+        for (int i = 1; i <= n; ++i) a(i, j) = -a(i, j);  // a zero becomes -0
     }
 }
 
@@ -163,6 +189,7 @@ float mat_norm(int n, const full_mat& a) {
     // A size measure, not an accurate norm: each term is added in double and
     // the running sum rounded back to float, and the root is single too, so
     // small terms after a large one are lost.
+    // Row by row: the rounding of the sum depends on the order of its terms.
     float sum = 0.0f;
     for (int i = 1; i <= n; ++i) {
         for (int j = 1; j <= n; ++j) {
