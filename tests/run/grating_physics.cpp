@@ -322,12 +322,7 @@ TEST(energy, absorbing_grating_loses_energy) {
 // dy/dz, or the turned shape covers another area. The shapes are centred
 // well inside the cell, so where the samples sit does not matter.
 TEST(raster, quarter_turn_on_a_rectangular_cell_swaps_the_widths) {
-    param_input p;
-    p.iomin = -2;
-    p.iomax = 2;
-    p.theta = 20.0;
-    p.phi = 35.0;
-    p.lambda = 0.6;
+    const param_input p = incidence(0.6, 20.0, 35.0, 2);
     stack_input s;
     s.dy = 1.0;
     s.dz = 0.5;
