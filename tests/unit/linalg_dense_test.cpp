@@ -5,6 +5,7 @@
 #include <random>
 
 #include "linalg/dense.hpp"
+#include "support/dense_check.hpp"
 
 using rcwa::linalg::cplx;
 using rcwa::linalg::full_mat;
@@ -15,22 +16,11 @@ namespace {
 
 full_mat random_mat(int n, unsigned seed) {
     std::mt19937 gen(seed);
-    std::uniform_real_distribution<double> u(-1.0, 1.0);
-    full_mat a(n);
-    for (int j = 1; j <= n; ++j)
-        for (int i = 1; i <= n; ++i) a(i, j) = cplx(u(gen), u(gen));
-    return a;
+    return rcwa_test::random_full(gen, n);
 }
 
-// Product written out here, independent of the routines under test.
-full_mat product(const full_mat& a, const full_mat& b) {
-    const int n = a.order();
-    full_mat c(n);
-    for (int i = 1; i <= n; ++i)
-        for (int j = 1; j <= n; ++j)
-            for (int k = 1; k <= n; ++k) c(i, j) += a(i, k) * b(k, j);
-    return c;
-}
+// Product written out in the test helpers, independent of the routines under test.
+using rcwa_test::mul;
 
 double max_dev_from_identity(const full_mat& a) {
     double dev = 0.0;
@@ -216,7 +206,7 @@ TEST(DenseProducts, NaiveProductsAgreeWithTheDefinition) {
     const int n = 5;
     const full_mat a = random_mat(n, 7);
     const full_mat b = random_mat(n, 8);
-    const full_mat want = product(a, b);
+    const full_mat want = mul(a, b);
     full_mat c(n);
     full_mat c2(n);
     la::matmul_naive(n, a, b, c);
@@ -250,8 +240,8 @@ TEST(DenseInverse, RandomMatrixTimesInverseIsIdentity) {
         const full_mat a0 = random_mat(n, 100 + static_cast<unsigned>(n));
         full_mat a = a0;
         la::matinv_lapack(n, a, 12345);
-        EXPECT_LT(max_dev_from_identity(product(a0, a)), 1e-10) << n;
-        EXPECT_LT(max_dev_from_identity(product(a, a0)), 1e-10) << n;
+        EXPECT_LT(max_dev_from_identity(mul(a0, a)), 1e-10) << n;
+        EXPECT_LT(max_dev_from_identity(mul(a, a0)), 1e-10) << n;
     }
     // A permutation needs pivoting; its inverse is its transpose.
     full_mat p(3);
