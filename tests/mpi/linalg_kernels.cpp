@@ -29,6 +29,7 @@ using namespace rcwa::linalg;
 using rcwa_test::my_proc;
 using rcwa_test::identity;
 using rcwa_test::in_calc_grid;
+using rcwa_test::kernels_meant_on_root;
 using rcwa_test::lapack_inverse;
 using rcwa_test::lin;
 using rcwa_test::max_abs;
@@ -176,7 +177,7 @@ TEST(Grid, EveryKernelBuildsAndFreesItsGridsInOrder) {
     int nprow = 0;
     int npcol = 0;
     grid_shape(nprocs(), nprow, npcol);
-    const bool none = kernels_on_root();
+    const bool none = kernels_meant_on_root();
     const grid_spec line{"Row-major", nprocs(), 1, true};
     const grid_spec calc{"Row-major", nprow, npcol, in_calc_grid()};
     const grid_spec root{"R", 1, 1, my_proc() == 0};

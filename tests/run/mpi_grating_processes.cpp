@@ -1,8 +1,8 @@
 // Grating layers under mpirun: every process count gives the results of one
 // process for a stack of every kind of grating layer, with the kernels on
 // process 0 of the one host and on ScaLAPACK grids (RCWA2D_SCALAPACK), and
-// the same console lines either way; an eps-fill error is met and reported
-// by every process.
+// the same console lines either way; an eps-fill error is reported by every
+// process, a layout warning by those that compute (all of them on grids only).
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -104,19 +104,32 @@ TEST(mpi_grating, a_grazing_order_agrees_across_process_counts) {
     }
 }
 
-TEST(mpi_grating, every_process_reports_an_eps_fill_error) {
-    work_dir d;
-    param_input p;
-    p.iomin = -1;
-    p.iomax = 1;
-    stack_input s;
-    s.nlayer = 2;
-    s.entries = film_entry(1.3, 0.1) + pixel_entry("m.txt", 1.0, 0.1);
-    write_inputs(d, p, s, {});
-    d.write("m.txt", fill_text({1.5}, 2, {{10, 0}, {5, 1}}));
-    const run_result r = run_rcwa(d, {}, 3);
-    EXPECT_EQ(r.status, 89) << r.out << r.err;
-    EXPECT_EQ(r.count_line("  consistency error: eps-fill file"), 3) << r.out;
+// Every process reports the eps-fill error. The patch layer below it leaves a
+// tenth of the cell bare: its area warning (for the permittivities and their
+// inverses) comes from each process that works through the layers, which is
+// every process on grids and process 0 alone on one host.
+TEST(mpi_grating, who_reports_an_eps_fill_error_and_a_layout_warning) {
+    const int np = 3;
+    for (const bool grids : {false, true}) {
+        work_dir d;
+        param_input p;
+        p.iomin = -1;
+        p.iomax = 1;
+        stack_input s;
+        set_li_off(s, 0.5, false);
+        s.nlayer = 3;
+        s.entries = film_entry(1.3, 0.1) + patch_entry({{1.5, 1.0, 0.0, 0.0, 0.9}}, 0.1) +
+                    pixel_entry("m.txt", 1.0, 0.1);
+        write_inputs(d, p, s, {});
+        d.write("m.txt", fill_text({1.5}, 2, {{10, 0}, {5, 1}}));
+        if (grids) ::setenv("RCWA2D_SCALAPACK", "1", 1);
+        const run_result r = run_rcwa(d, {}, np);
+        ::unsetenv("RCWA2D_SCALAPACK");
+        EXPECT_EQ(r.status, 89) << r.out << r.err;
+        EXPECT_EQ(r.count_line("  consistency error: eps-fill file"), np) << r.out;
+        EXPECT_EQ(r.count_line("total area does not match: ai =  0.900    a0=   1.00    "), 2 * (grids ? np : 1))
+            << r.out;
+    }
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -56,6 +57,11 @@ bool in_calc_grid() {
     const int np = nprocs();
     const int nprow = std::max(1, static_cast<int>(std::sqrt(static_cast<float>(np))));
     return my_proc() < nprow * (np / nprow);
+}
+
+bool kernels_meant_on_root() {
+    const char* v = std::getenv("RCWA2D_SCALAPACK");
+    return v == nullptr || std::string(v).empty() || std::string(v) == "0";
 }
 
 bool all_processes(bool ok) {

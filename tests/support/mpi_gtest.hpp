@@ -18,6 +18,12 @@ int nprocs();
 // precision, npcol = nprocs / nprow (worked out here, not by the library).
 bool in_calc_grid();
 
+// Whether the collective kernels must run on process 0 alone: the test's
+// processes all share one host, so they must unless RCWA2D_SCALAPACK is set
+// to other than "" and "0" (read here from the environment, not asked of the
+// library).
+bool kernels_meant_on_root();
+
 // True on every process when the condition holds on every process
 // (collective).
 bool all_processes(bool ok);
