@@ -118,6 +118,8 @@ void patch_entry(const run_setup& s, layer_cursor& cur, run_streams& st, grating
     linalg::mat_set_diag(n, eps.eps_inv_rule, cplx(0.0, 0.0));
 
     if (s.hdr.li_rules) {
+        // The edge sweep does not check the layout (patch_fourier does).
+        structure::patch_layout_check(ieps, rect);
         bool too_many = false;
         structure::patch_fourier_stripes(o, ieps, eps_pat, rect, eps.eps_conv, too_many);
         structure::patch_li(true, o, ieps, eps_pat, rect, eps.eps_li_1, too_many);
