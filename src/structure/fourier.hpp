@@ -68,10 +68,15 @@ void eigen_matrix_li(const order_set& orders, const full_mat& eps_li_1, const fu
 void eigen_matrix_mix(const order_set& orders, double mix_weight, const full_mat& eps_li_1,
                       const full_mat& eps_inv_rule, double grid_angle, full_mat& q_mat);
 
-// ---- patch layers: layout checks and closed-form coefficients --------------------
+// ---- patch layers: layout rules and closed-form coefficients ---------------------
 // Integral of exp(-i kappa x) over [lo, hi] (hi - lo for kappa 0): the
 // Fourier kernel of every grating layer.
 cplx edge_integral(double kappa, double lo, double hi);
+
+// A patch bound (a fraction of the period) within rounding of the cell [0, 1]
+// outside it is moved onto the edge; one inside stays as it is. False for a
+// bound outside the cell by more than rounding.
+bool patch_bound_in_cell(double& bound);
 
 // The layout checks of the patches p = 1..ieps with bounds rect: prints an
 // " overlap error:" record for every pair p < q whose open rectangles

@@ -1,6 +1,6 @@
 // Closed-form Fourier coefficients of a layer of axis-parallel rectangular
-// patches (used when Li's rules are off), and the layout checks of every
-// patch layer.
+// patches (used when Li's rules are off), and the layout rules of every patch
+// layer: bounds inside the cell, the overlap and area checks.
 #include <cmath>
 #include <cstdlib>
 #include <vector>
@@ -26,6 +26,22 @@ bool overlaps_1d(double lo, double hi, double lo_q, double hi_q) {
 }
 
 }  // namespace
+
+bool patch_bound_in_cell(double& bound) {
+    // A bound computed in single precision is off by a few units in its last
+    // place, each 2^-23 (1.2e-7) of the period near the upper edge; a millionth
+    // of the period allows eight of them and is still far below any length
+    // the orders of a run resolve.
+    constexpr double tolerance = 1e-6;
+    if (bound < 0.0) {
+        if (bound < -tolerance) return false;
+        bound = 0.0;
+    } else if (bound > 1.0) {
+        if (bound > 1.0 + tolerance) return false;
+        bound = 1.0;
+    }
+    return true;
+}
 
 void patch_layout_check(int ieps, const rect_table& rect) {
     static const textio::format overlap_fmt("(\" overlap error:  \",I3,I3)");

@@ -29,6 +29,14 @@ const std::string good_patch = "0\n(1.5,0)\n1 0 0 1\n";
 const std::string formula_neg_k = "6\n1.25\n0\n-0.1\n1\n0\n";
 const std::vector<run_length> runs16 = {{10, 0}, {6, 1}};
 
+// Strips of equal width along dy, count of them, that tile the unit cell.
+std::vector<patch> strips(int count) {
+    std::vector<patch> ps;
+    for (int k = 0; k < count; ++k)
+        ps.push_back({1.5, 1.0, double(k) / count, 0.0, double(k + 1) / count});
+    return ps;
+}
+
 std::vector<stop_case> cases() {
     const std::string nk15 = nk_record(1.5);
     const std::string map_ok = fill_text({1.5}, 2, runs16);
@@ -57,8 +65,8 @@ std::vector<stop_case> cases() {
          42, shape_msg},
         {"patch_record_unreadable", "4\n1\n" + nk15 + "1 0 0\n", {}, 42, shape_msg},
         {"patch_thickness_unreadable", "4\n1\n" + good_patch + "thick\n", {}, 28, thick},
-        // An upper bound beyond the cell along dy: the edge sweep never ends.
-        {"patch_sweep_runs_out", "4\n1\n" + nk15 + "1 0 0 1.5\n0.1\n", {}, 60,
+        // 10001 strips along dy: one stripe more than the sweep's 10000 steps.
+        {"patch_sweep_runs_out", patch_entry(strips(10001), 0.1), {}, 60,
          " number of patches exceeds 1000"},
 
         // ---- pixel map entry ----
