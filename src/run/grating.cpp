@@ -93,12 +93,12 @@ void patch_entry(const run_setup& s, layer_cursor& cur, run_streams& st, grating
         if (pat.neg_k) stop(neg_k_layer);
         n_read.push_back(n_pat);
         if (!read_finite(src, {&c1, &c2, &c3, &c4})) stop(read_error_patch);
-        if (cur.mat_src == 1) {
-            // A sequence file gives fractions of the periods already.
-            bounds.push_back({c3, c2, c1, c4});
-        } else {
-            bounds.push_back({c3 / s.hdr.dz, c2 / s.hdr.dy, c1 / s.hdr.dz, c4 / s.hdr.dy});
-        }
+        // A sequence file gives fractions of the periods already.
+        std::array<double, 4> b{c3, c2, c1, c4};
+        if (cur.mat_src != 1) b = {c3 / s.hdr.dz, c2 / s.hdr.dy, c1 / s.hdr.dz, c4 / s.hdr.dy};
+        for (double& v : b)
+            if (!structure::patch_bound_in_cell(v)) stop(patch_outside_cell, std::to_string(p));
+        bounds.push_back(b);
     }
     array1<cplx> eps_pat(ieps);
     structure::rect_table rect(ieps);
@@ -118,6 +118,8 @@ void patch_entry(const run_setup& s, layer_cursor& cur, run_streams& st, grating
     linalg::mat_set_diag(n, eps.eps_inv_rule, cplx(0.0, 0.0));
 
     if (s.hdr.li_rules) {
+        // The edge sweep does not check the layout (patch_fourier does).
+        structure::patch_layout_check(ieps, rect);
         bool too_many = false;
         structure::patch_fourier_stripes(o, ieps, eps_pat, rect, eps.eps_conv, too_many);
         structure::patch_li(true, o, ieps, eps_pat, rect, eps.eps_li_1, too_many);

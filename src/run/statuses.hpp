@@ -40,6 +40,8 @@ inline constexpr status_entry read_error_thickness{28, " read error gitter: thic
 inline constexpr status_entry read_error_ieps{40, " read error: ieps (stack/RCWA)"};
 inline constexpr status_entry read_error_patch_eps{41, " read error patch: eps"};
 inline constexpr status_entry read_error_patch{42, " read error: patch"};
+// Followed by the patch number.
+inline constexpr status_entry patch_outside_cell{42, " error patch: bound outside the cell, patch "};
 inline constexpr status_entry read_error_lfout{51, " read error: lfout"};
 inline constexpr status_entry read_error_iout{52, " read error: iout"};
 inline constexpr status_entry read_error_l_info{53, " read error: l_info"};
@@ -89,7 +91,8 @@ inline constexpr std::array status_table{
     &read_error_lambda, &read_error_dummy, &neg_k_halfspace, &read_error_eps_sup,
     &read_error_periods, &read_error_nlayer, &read_error_ntype, &not_implemented,
     &read_error_layer_index, &neg_k_layer, &read_error_thickness, &read_error_ieps,
-    &read_error_patch_eps, &read_error_patch, &read_error_lfout, &read_error_iout,
+    &read_error_patch_eps, &read_error_patch, &patch_outside_cell, &read_error_lfout,
+    &read_error_iout,
     &read_error_l_info, &read_error_fname_out, &read_error_i_eff, &read_error_i_format,
     &read_error_lpercent, &read_error_nop, &read_error_fname_out_mat, &too_many_patches,
     &eigen_error, &results_not_finite, &read_error_seq_name, &read_error_fak_thick,

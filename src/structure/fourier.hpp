@@ -68,14 +68,25 @@ void eigen_matrix_li(const order_set& orders, const full_mat& eps_li_1, const fu
 void eigen_matrix_mix(const order_set& orders, double mix_weight, const full_mat& eps_li_1,
                       const full_mat& eps_inv_rule, double grid_angle, full_mat& q_mat);
 
-// ---- patch layers: closed-form coefficients and layout checks --------------------
+// ---- patch layers: layout rules and closed-form coefficients ---------------------
 // Integral of exp(-i kappa x) over [lo, hi] (hi - lo for kappa 0): the
 // Fourier kernel of every grating layer.
 cplx edge_integral(double kappa, double lo, double hi);
 
+// A patch bound (a fraction of the period) within rounding of the cell [0, 1]
+// outside it is moved onto the edge; one inside stays as it is. False for a
+// bound outside the cell by more than rounding.
+bool patch_bound_in_cell(double& bound);
+
+// The layout checks of the patches p = 1..ieps with bounds rect: prints an
+// " overlap error:" record for every pair p < q whose open rectangles
+// intersect, then a "total area does not match:" record when their areas do
+// not add up to the cell's within 1e-14.
+void patch_layout_check(int ieps, const rect_table& rect);
+
 // out (N by N) = [[eps]] of the patches p = 1..ieps of value eps(p) (eps_pat
 // or inv_eps) and bounds rect, in closed form over index differences up to
-// 2 iomax, the origin at the cell middle. Prints the overlap and area warnings.
+// 2 iomax, the origin at the cell middle. Runs patch_layout_check first.
 void patch_fourier(const order_set& orders, int ieps, const array1<cplx>& eps,
                    const rect_table& rect, full_mat& out);
 

@@ -1,5 +1,6 @@
 // Closed-form Fourier coefficients of a layer of axis-parallel rectangular
-// patches (used when Li's rules are off), with the layout checks.
+// patches (used when Li's rules are off), and the layout rules of every patch
+// layer: bounds inside the cell, the overlap and area checks.
 #include <cmath>
 #include <cstdlib>
 #include <vector>
@@ -26,20 +27,31 @@ bool overlaps_1d(double lo, double hi, double lo_q, double hi_q) {
 
 }  // namespace
 
-void patch_fourier(const order_set& orders, int ieps, const array1<cplx>& eps,
-                   const rect_table& rect, full_mat& out) {
+bool patch_bound_in_cell(double& bound) {
+    // A bound computed in single precision is off by a few units in its last
+    // place, each 2^-23 (1.2e-7) of the period near the upper edge; a millionth
+    // of the period allows eight of them and is still far below any length
+    // the orders of a run resolve.
+    constexpr double tolerance = 1e-6;
+    if (bound < 0.0) {
+        if (bound < -tolerance) return false;
+        bound = 0.0;
+    } else if (bound > 1.0) {
+        if (bound > 1.0 + tolerance) return false;
+        bound = 1.0;
+    }
+    return true;
+}
+
+void patch_layout_check(int ieps, const rect_table& rect) {
     static const textio::format overlap_fmt("(\" overlap error:  \",I3,I3)");
     static const textio::format area_fmt(
         "(\"total area does not match: \",\"ai =\",G11.3,\"a0=\",G11.3)");
     constexpr double a0 = 1.0;
 
-    // 1. Layout checks and the mean value.
     double ai = 0.0;
-    cplx mean(0.0, 0.0);
     for (int p = 1; p <= ieps; ++p) {
-        const double area = (rect(3, p) - rect(1, p)) * (rect(4, p) - rect(2, p));
-        mean += area * eps(p);
-        ai += area;
+        ai += (rect(3, p) - rect(1, p)) * (rect(4, p) - rect(2, p));
         for (int q = p + 1; q <= ieps; ++q) {
             const bool first = overlaps_1d(rect(2, p), rect(4, p), rect(2, q), rect(4, q));
             const bool second = overlaps_1d(rect(1, p), rect(3, p), rect(1, q), rect(3, q));
@@ -47,11 +59,20 @@ void patch_fourier(const order_set& orders, int ieps, const array1<cplx>& eps,
                 platform::console_line(textio::write_fixed(overlap_fmt, {p, q}));
         }
     }
-    // 2. Area check; a NaN sum compares false and prints nothing.
+    // A NaN sum compares false and prints nothing.
     if (std::abs(ai - a0) > 1e-14)
         platform::console_line(textio::write_fixed(area_fmt, {ai, a0}));
+}
 
-    // 3. Coefficient table over every index difference two orders can have:
+void patch_fourier(const order_set& orders, int ieps, const array1<cplx>& eps,
+                   const rect_table& rect, full_mat& out) {
+    // 1. Layout checks and the mean value.
+    patch_layout_check(ieps, rect);
+    cplx mean(0.0, 0.0);
+    for (int p = 1; p <= ieps; ++p)
+        mean += (rect(3, p) - rect(1, p)) * (rect(4, p) - rect(2, p)) * eps(p);
+
+    // 2. Coefficient table over every index difference two orders can have:
     // T(c+m, c+n), m along the second direction, n along the first.
     const int kmax = 2 * orders.iomax();
     const int side = 2 * kmax + 1;
@@ -101,7 +122,7 @@ void patch_fourier(const order_set& orders, int ieps, const array1<cplx>& eps,
     }
     tab(c, c) = mean;
 
-    // 4. Gather, with the sign of the order-index differences.
+    // 3. Gather, with the sign of the order-index differences.
     const array1<int>& ord_i1 = orders.ord_i1;
     const array1<int>& ord_i2 = orders.ord_i2;
     for (int a = 1; a <= orders.norder; ++a) {

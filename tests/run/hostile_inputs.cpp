@@ -82,6 +82,21 @@ const hostile_case cases[] = {
     {"patch_bound_infinite",
      [](setup& u) { layers(u, 1, patch_entry({{2.0, inf_v, 0.0, 0.0, 1.0}}, 0.1)); }, 42,
      "  read error: patch"},
+    // A bound a single-precision rounding step past the cell is its edge; one
+    // truly outside names its patch, in a sequence file (fractions) too.
+    {"patch_bound_a_rounding_step_past_the_cell",
+     [](setup& u) { layers(u, 1, patch_entry({{2.0, 1.0, 0.0, 0.0, 1.0000001}}, 0.1)); }, 1,
+     " end write file"},
+    {"patch_bound_outside_the_cell",
+     [](setup& u) { layers(u, 1, patch_entry({whole_cell, {2.0, 1.0, 0.0, 0.0, 1.1}}, 0.1)); },
+     42, "  error patch: bound outside the cell, patch 2"},
+    {"sequence_patch_bound_below_the_cell",
+     [](setup& u) {
+         layers(u, 1, "8\nseq.txt\n1\n");
+         u.files.push_back({"seq.txt", "2D_Stack_Sequence\n1\n" +
+                                           patch_entry({{2.0, 1.0, 0.0, -0.01, 1.0}}, 0.1)});
+     },
+     42, "  error patch: bound outside the cell, patch 1"},
     {"sequence_factor_nan",
      [](setup& u) {
          layers(u, 1, "8\nseq.txt\nnan\n");
