@@ -477,8 +477,8 @@ TEST(examples, every_folder_runs_and_gives_the_readme_figures) {
         for (std::size_t k = 0; k < 6; ++k) {
             const std::string& shown = row->second[k];
             const std::size_t point = shown.find('.');
-            const int digits = point == std::string::npos ? 0 : static_cast<int>(shown.size() - point - 1);
-            EXPECT_NEAR(got[k], std::stod(shown), 0.5 * std::pow(10.0, -digits)) << "column " << k;
+            const double decimals = point == std::string::npos ? 0.0 : shown.size() - point - 1.0;
+            EXPECT_NEAR(got[k], std::stod(shown), 0.5 * std::pow(10.0, -decimals)) << "column " << k;
         }
         if (!c.films.empty()) expect_airy(z, airy(1.0, c.films, c.n_sub, c.theta, c.lambda));
         if (c.lossless) {
