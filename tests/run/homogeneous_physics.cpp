@@ -1,11 +1,16 @@
 // Homogeneous stacks against thin-film optics computed independently here
 // (characteristic matrices): Fresnel at one interface, single films and
 // multilayers with absorbing media, total internal reflection, energy
-// conservation, and the equivalence of the entry kinds and matrix forms.
+// conservation, and the equivalence of the entry kinds and matrix forms; and
+// every folder of examples/ against thin-film optics and the README's figures.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <map>
 #include <ostream>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -387,6 +392,100 @@ TEST(results, energy_error_on_the_console_with_absorption) {
     EXPECT_NEAR(e_tm, 1.0 - a.rp - a.tp, 1e-6);
     EXPECT_GT(e_te, 0.01);
     EXPECT_FALSE(d.exists("energy_error.txt"));
+}
+
+// ---- the examples of examples/ -------------------------------------------------------
+
+// Per folder, the cells of its row in the README's examples table after the
+// folder and what it shows: REE, RMM, TEE, TMM of order (0, 0), Error_TE,
+// Error_TM, as the README prints them.
+std::map<std::string, std::vector<std::string>> readme_example_figures() {
+    std::ifstream in(RCWA_SOURCE_DIR "/README.md");
+    std::map<std::string, std::vector<std::string>> rows;
+    const std::string mark = "| `examples/";
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind(mark, 0) != 0) continue;
+        std::vector<std::string> cells;
+        std::istringstream row(line.substr(1));
+        for (std::string cell; std::getline(row, cell, '|');)
+            cells.push_back(cell.substr(1, cell.size() - 2));
+        const std::string folder = cells[0].substr(mark.size() - 2);
+        rows[folder.substr(0, folder.size() - 1)].assign(cells.begin() + 2, cells.end());
+    }
+    return rows;
+}
+
+// An example's incidence and films read by hand from its input files; a
+// grating has no films.
+struct example_case {
+    std::string name;
+    double theta, lambda;
+    std::vector<film> films;  // from the air down to the substrate
+    cplx n_sub;
+    bool lossless;  // no absorbing layer: the energy errors are rounding alone
+};
+
+std::vector<example_case> example_cases() {
+    // Eight pairs, SiO2 on top, every thickness times fak_thick 0.6.
+    std::vector<film> mirror;
+    for (int pair = 0; pair < 8; ++pair) {
+        mirror.push_back({1.46, 0.6 * 0.17123});
+        mirror.push_back({2.35, 0.6 * 0.10638});
+    }
+    // Drude: eps = a - lambda^2 / (b^2 (1 + i lambda / c)), a 5, b 0.136, c 17.
+    const double lam = 0.6;
+    const cplx silver = std::sqrt(5.0 - lam * lam / (0.136 * 0.136 * cplx(1.0, lam / 17.0)));
+    return {
+        {"ar_film", 0.0, 0.55, {{1.38, 0.09964}}, 1.52, true},
+        {"bragg_mirror", 0.0, 0.6, mirror, 1.52, true},
+        // gold.nk has an entry at 550 nm itself.
+        {"metal_film", 45.0, 0.55, {{cplx(0.43, 2.46), 0.045}}, 1.52, false},
+        {"drude_metal", 45.0, lam, {{silver, 0.03}}, 1.52, false},
+        {"oblique_grid", 20.0, 0.633, {{1.46, 0.1}, {2.0, 0.08}}, cplx(3.88, 0.02), true},
+        {"lamellar_patches", 0.0, 0.8, {}, 1.45, true},
+        {"post_grating", 10.0, 0.6, {}, 1.52, true},
+    };
+}
+
+TEST(examples, every_folder_runs_and_gives_the_readme_figures) {
+    namespace fs = std::filesystem;
+    const fs::path root = RCWA_SOURCE_DIR "/examples";
+    const std::map<std::string, std::vector<std::string>> readme = readme_example_figures();
+    std::set<std::string> folders, rows, cases;
+    for (const fs::directory_entry& e : fs::directory_iterator(root))
+        folders.insert(e.path().filename().string());
+    for (const auto& [name, figures] : readme) rows.insert(name);
+    for (const example_case& c : example_cases()) cases.insert(c.name);
+    EXPECT_EQ(rows, folders);
+    EXPECT_EQ(cases, folders);
+
+    for (const example_case& c : example_cases()) {
+        SCOPED_TRACE(c.name);
+        work_dir d;
+        fs::copy(root / c.name, d.path(), fs::copy_options::recursive);
+        const run_result r = run_rcwa(d);
+        ASSERT_EQ(r.status, 1) << r.out << r.err;
+        const order_eff z = find_order(read_eff_table(d.read("result.txt")), 0, 0);
+        double par = 0.0, err_te = 1.0, err_tm = 1.0;
+        std::istringstream(d.read("energy_error.txt")) >> par >> err_te >> err_tm;
+
+        // The README's figures, to the digits it prints.
+        const double got[6] = {z.r[0], z.r[3], z.t[0], z.t[3], err_te, err_tm};
+        const auto row = readme.find(c.name);
+        ASSERT_NE(row, readme.end());
+        ASSERT_EQ(row->second.size(), 6u);
+        for (std::size_t k = 0; k < 6; ++k) {
+            const std::string& shown = row->second[k];
+            const std::size_t point = shown.find('.');
+            const double decimals = point == std::string::npos ? 0.0 : shown.size() - point - 1.0;
+            EXPECT_NEAR(got[k], std::stod(shown), 0.5 * std::pow(10.0, -decimals)) << "column " << k;
+        }
+        if (!c.films.empty()) expect_airy(z, airy(1.0, c.films, c.n_sub, c.theta, c.lambda));
+        if (c.lossless) {
+            EXPECT_LT(std::fabs(err_te), 1e-12);
+            EXPECT_LT(std::fabs(err_tm), 1e-12);
+        }
+    }
 }
 
 }  // namespace
