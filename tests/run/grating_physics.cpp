@@ -412,7 +412,8 @@ TEST(symmetry, symmetric_gratings_at_normal_incidence) {
 // A layer drawn as blocks of index n on a background, in fractions of the
 // periods from the cell's lower edge (first direction y along dy, second z
 // along dz). Rasters draw each block as a superellipse of exponent `power`
-// (1000: the block itself). A block from -1 to 2 spans the whole period.
+// (1000: the block itself), turned by `rot` degrees. A block from -1 to 2
+// spans the whole period.
 struct block {
     double y0, y1, z0, z1;
 };
@@ -421,8 +422,11 @@ struct drawing {
     std::vector<block> blocks;
     double d;
     double power = 1000.0;
+    double rot = 0.0;
 };
-enum class kind { patches, pixels, raster9, raster10 };
+// images9 and images10: a pixel map of every lattice image of the rasters'
+// superellipses, sampled where a raster of one (two) shapes samples.
+enum class kind { patches, pixels, raster9, raster10, images9, images10 };
 
 constexpr int desc_kexp = 8;  // 256 by 256 grids
 constexpr int desc_m = 1 << desc_kexp;
@@ -458,13 +462,14 @@ std::string as_patches(const drawing& w, double dy, double dz) {
     return patch_entry(ps, w.d);
 }
 
-// Pixel (j1, j2) stands for the point ((j1 - 1)/M, (j2 - 1)/M).
-std::string as_pixels(const drawing& w, const std::string& name,
+// Pixel (j1, j2) is of index w.n where in((j1 - 1 + shift)/M, (j2 - 1 + shift)/M).
+template <class In>
+std::string as_pixels(const drawing& w, double shift, In in, const std::string& name,
                       std::vector<std::pair<std::string, std::string>>& files) {
     std::vector<run_length> runs;
     for (int j2 = 1; j2 <= desc_m; ++j2)
         for (int j1 = 1; j1 <= desc_m; ++j1) {
-            const int index = inside(w, (j1 - 1.0) / desc_m, (j2 - 1.0) / desc_m) ? 1 : 0;
+            const int index = in((j1 - 1 + shift) / desc_m, (j2 - 1 + shift) / desc_m) ? 1 : 0;
             if (!runs.empty() && runs.back().index == index) ++runs.back().length;
             else runs.push_back({1, index});
         }
@@ -474,13 +479,9 @@ std::string as_pixels(const drawing& w, const std::string& name,
 
 std::string as_raster(const drawing& w, bool two_shapes, double dy, double dz) {
     std::vector<shape> shapes;
-    for (const block& b : w.blocks) {
-        const bool full_y = b.y0 <= 0.0 && b.y1 >= 1.0, full_z = b.z0 <= 0.0 && b.z1 >= 1.0;
-        shapes.push_back({w.power, full_y ? 3.0 * dy : (b.y1 - b.y0) * dy,
-                          full_z ? 3.0 * dz : (b.z1 - b.z0) * dz,
-                          full_y ? 0.0 : (0.5 * (b.y0 + b.y1) - 0.5) * dy,
-                          full_z ? 0.0 : (0.5 * (b.z0 + b.z1) - 0.5) * dz, 0.0});
-    }
+    for (const block& b : w.blocks)
+        shapes.push_back({w.power, (b.y1 - b.y0) * dy, (b.z1 - b.z0) * dz,
+                          (0.5 * (b.y0 + b.y1) - 0.5) * dy, (0.5 * (b.z0 + b.z1) - 0.5) * dz, w.rot});
     if (two_shapes && shapes.size() == 1) shapes.push_back({2.0, 0.0, 0.0, 0.0, 0.0, 0.0});
     if (two_shapes) return raster_entry(10, {w.n_bg, w.n, w.n}, shapes, desc_kexp, w.d);
     return raster_entry(9, {w.n_bg, w.n}, shapes, desc_kexp, w.d);
@@ -504,6 +505,7 @@ struct setting {
     double dy, dz, lambda, theta, phi;
     int iomax;
     double trunc_shape;
+    double grid_angle = 0.0;  // degrees; not 0: an oblique lattice
 };
 
 struct agreement_case {
@@ -515,25 +517,54 @@ struct agreement_case {
     bool blazed;   // both send more light into order (-1, 0) than into (1, 0)
 };
 
+// Is the point (y, z), in fractions of the periods, inside a lattice image
+// (up to 3 periods away) of one of the blocks' superellipses? Fractions (u, v)
+// lie at u (dy, 0) + v dz (sin angle, cos angle); a shape turned by rot holds
+// the point (py, pz) from its centre when (py cos rot - pz sin rot,
+// pz cos rot + py sin rot) lies in its unturned superellipse.
+bool in_images(const drawing& w, const setting& g, double y, double z) {
+    const double deg = std::acos(-1.0) / 180.0, al = g.grid_angle * deg, th = w.rot * deg;
+    for (const block& b : w.blocks) {
+        const double ay = 0.5 * (b.y1 - b.y0) * g.dy, az = 0.5 * (b.z1 - b.z0) * g.dz;
+        for (int i = -3; i <= 3; ++i)
+            for (int j = -3; j <= 3; ++j) {
+                const double u = y - 0.5 * (b.y0 + b.y1) + i, v = z - 0.5 * (b.z0 + b.z1) + j;
+                const double py = u * g.dy + v * g.dz * std::sin(al), pz = v * g.dz * std::cos(al);
+                const double q1 = (py * std::cos(th) - pz * std::sin(th)) / ay;
+                const double q2 = (pz * std::cos(th) + py * std::sin(th)) / az;
+                if (std::pow(std::fabs(q1), w.power) + std::pow(std::fabs(q2), w.power) < 1.0)
+                    return true;
+            }
+    }
+    return false;
+}
+
 void run_description(table_run& t, const agreement_case& c, const description& dsc) {
     const setting& g = c.g;
     const param_input p = incidence(g.lambda, g.theta, g.phi, g.iomax, g.trunc_shape);
     stack_input s;
     s.dy = g.dy;
     s.dz = g.dz;
+    if (g.grid_angle != 0.0) s.header = "2D_Stack_";
+    s.grid_angle = g.grid_angle;
     s.n_sub = 1.5;
     s.nlayer = static_cast<int>(dsc.layers.size());
     std::vector<std::pair<std::string, std::string>> files;
     for (std::size_t k = 0; k < dsc.layers.size(); ++k) {
         const drawing& w = dsc.layers[k];
+        const std::string map = "map" + std::to_string(k) + ".txt";
+        const auto blocks = [&w](double y, double z) { return inside(w, y, z); };
+        const auto images = [&w, &g](double y, double z) { return in_images(w, g, y, z); };
         switch (dsc.kinds[k]) {
             case kind::patches: s.entries += as_patches(w, g.dy, g.dz); break;
-            case kind::pixels: s.entries += as_pixels(w, "map" + std::to_string(k) + ".txt", files); break;
+            case kind::pixels: s.entries += as_pixels(w, 0.0, blocks, map, files); break;
+            case kind::images9: s.entries += as_pixels(w, 0.0, images, map, files); break;
+            case kind::images10: s.entries += as_pixels(w, 0.5, images, map, files); break;
             case kind::raster9: s.entries += as_raster(w, false, g.dy, g.dz); break;
             case kind::raster10: s.entries += as_raster(w, true, g.dy, g.dz); break;
         }
     }
-    if (dsc.li_off) set_li_off(s, dsc.mix_weight, false);
+    if (dsc.li_off) set_li_off(s, dsc.mix_weight, g.grid_angle != 0.0);
     run_table(t, p, s, files);
 }
 
@@ -558,6 +589,21 @@ drawing disc(int c1, int c2) {
     return w;
 }
 
+// A superellipse of index n on n_bg, 0.3 um thick, centred in the cell: full
+// widths wy, wz in fractions of dy, dz, exponent p, turned by rot degrees.
+drawing turned(cplx n_bg, cplx n, double wy, double wz, double p, double rot) {
+    const double y0 = 0.5 - 0.5 * wy, z0 = 0.5 - 0.5 * wz;
+    return {n_bg, n, {{y0, y0 + wy, z0, z0 + wz}}, 0.3, p, rot};
+}
+// Shapes that reach past their cell: a disc on a square lattice described
+// obliquely, holes of 0.95 of the period on a hexagonal lattice, a bar turned
+// 30 degrees, one 2.8 periods long and a square whose corners cross the edges.
+const drawing wide_disc = turned(1.0, 1.45, 0.8, 0.8 / std::sqrt(2.0), 2.0, 0.0),
+              big_holes = turned(2.0, 1.0, 0.95, 0.95, 2.0, 0.0),
+              bar = turned(1.0, 2.0, 1.2, 0.16, 1000.0, 30.0),
+              long_bar = turned(1.0, 2.0, 2.8, 0.1, 1000.0, 25.0),
+              tilted_square = turned(1.0, 2.0, 0.9, 0.9, 1000.0, 30.0);
+
 description as(std::vector<drawing> layers, std::vector<kind> kinds, bool li_off = false,
                double w = 0.0) {
     return {std::move(layers), std::move(kinds), li_off, w};
@@ -572,7 +618,16 @@ const std::vector<kind> stair_patches(3, kind::patches), stair_pixels(3, kind::p
 constexpr double exact = 2e-9, sampled = 1e-4, sampled_pair = 3e-4;
 
 const setting l_cell = {0.8, 0.7, 0.6, 8.0, 20.0, 2, 0.0}, l_cell_normal = {0.8, 0.7, 0.6, 0.0, 0.0, 2, 0.0},
-              stair_cell = {2.0, 0.3, 0.6, 0.0, 0.0, 3, 0.0}, disc_cell = {0.8, 0.8, 0.6, 8.0, 20.0, 2, 0.0};
+              stair_cell = {2.0, 0.3, 0.6, 0.0, 0.0, 3, 0.0}, disc_cell = {0.8, 0.8, 0.6, 8.0, 20.0, 2, 0.0},
+              square_oblique = {1.0, std::sqrt(2.0), 1.3, 10.0, 30.0, 3, 0.0, 45.0},
+              hexagonal = {1.0, 1.0, 1.3, 10.0, 30.0, 3, 0.0, 30.0},
+              square_cell = {1.0, 1.0, 1.3, 10.0, 30.0, 3, 0.0};
+
+// A raster of one shape (or two) against the pixel map of every image of it.
+agreement_case raster_against_images(const char* name, const setting& g, const drawing& w, bool two) {
+    return {name, g, as({w}, {two ? kind::images10 : kind::images9}),
+            as({w}, {two ? kind::raster10 : kind::raster9}), false, exact, false};
+}
 
 const agreement_case agreement_cases[] = {
     {"L_patches_pixels", l_cell,
@@ -611,6 +666,16 @@ const agreement_case agreement_cases[] = {
      as({disc(0, 0)}, {kind::raster9}), as({disc(96, 64)}, {kind::raster9}), false, exact, false},
     {"disc_moved_raster10", disc_cell,
      as({disc(0, 0)}, {kind::raster10}), as({disc(96, 64)}, {kind::raster10}), false, exact, false},
+    raster_against_images("disc_oblique_raster9", square_oblique, wide_disc, false),
+    raster_against_images("disc_oblique_raster10", square_oblique, wide_disc, true),
+    raster_against_images("hex_holes_raster9", hexagonal, big_holes, false),
+    raster_against_images("hex_holes_raster10", hexagonal, big_holes, true),
+    raster_against_images("bar_raster9", square_cell, bar, false),
+    raster_against_images("bar_raster10", square_cell, bar, true),
+    raster_against_images("long_bar_raster9", hexagonal, long_bar, false),
+    raster_against_images("long_bar_raster10", hexagonal, long_bar, true),
+    raster_against_images("tilted_square_raster9", square_cell, tilted_square, false),
+    raster_against_images("tilted_square_raster10", square_cell, tilted_square, true),
 };
 
 class descriptions : public ::testing::TestWithParam<agreement_case> {};
