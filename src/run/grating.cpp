@@ -233,11 +233,6 @@ void raster_entry(const run_setup& s, layer_cursor& cur, run_streams& st, int la
         if (rec.neg_k) stop(neg_k_layer);
         eps_pat(k) = n_k;
     }
-    auto check_indices = [&]() {
-        for (int k = 1; k <= nmat; ++k)
-            if (eps_pat(k).imag() < 0.0) stop(neg_k_layer);
-    };
-    if (two_shapes) check_indices();
 
     array1<double> shape_power(2), shape_angle(2);
     array1<double> size1(2), centre1(2), size2(2), centre2(2);
@@ -246,7 +241,6 @@ void raster_entry(const run_setup& s, layer_cursor& cur, run_streams& st, int la
     for (int k = 1; k <= nshape; ++k) {
         if (!read_finite(src, {&shape_power(k)})) stop(read_error_patch);
         if (!read_finite(src, {&c1, &c2, &c3, &c4})) stop(read_error_patch);
-        if (!two_shapes) check_indices();
         if (!read_finite(src, {&shape_angle(k)})) stop(read_error_thickness);
         // Lengths in micrometres in either file.
         array1<double>& size = k == 1 ? size1 : size2;

@@ -47,6 +47,8 @@ std::string nk_table_entry(const std::string& table_name) {
 }
 
 const patch whole_cell{2.0, 1.0, 0.0, 0.0, 1.0};
+// Code 6 with k term -0.5: k < 0 at every wavelength.
+const std::string gain_formula = "6\n1.0\n0.01\n-0.5\n1.0\n1.0\n";
 
 const hostile_case cases[] = {
     // ---- non-finite and meaningless numbers ----
@@ -116,6 +118,15 @@ const hostile_case cases[] = {
     // ---- a periodic cell too small for the numbers ----
     {"period_beyond_range", [](setup& u) { u.s.dy = 1e-300; }, 62,
      "  error: results are not finite numbers"},
+    // ---- gain ----
+    {"layer_formula_with_gain", [](setup& u) { layers(u, 1, "1\n" + gain_formula + "0.1\n"); }, 27,
+     "  Error layer: Imag(n) < 0 "},
+    {"superstrate_formula_with_gain",
+     [](setup& u) {
+         const std::string sub = nk_record(1.5) + "0\n";
+         u.files.push_back({"stack.txt", "2D_Stack\n1\n1\n0\n" + gain_formula + "0\n" + sub});
+     },
+     16, "  Error Imag(n) sup/sub < 0 !"},
     // ---- counts ----
     {"sequence_count_overflows_loop",
      [](setup& u) {
