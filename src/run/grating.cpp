@@ -47,11 +47,6 @@ void allocate_eps(int n, grating_eps& eps) {
     eps.eps_inv_rule.resize(n);
 }
 
-void read_thickness(layer_cursor& cur, textio::line_source& src, const status_entry& read_error) {
-    if (!read_finite(src, {&cur.thickness})) stop(read_error);
-    if (cur.mat_src == 1) cur.thickness = cur.thickness * cur.fak_thick;
-}
-
 }  // namespace
 
 void grating_layer(const run_setup& s, layer_cursor& cur, stack_state& stack, scratch& work,
@@ -112,7 +107,7 @@ void patch_entry(const run_setup& s, layer_cursor& cur, run_streams& st, grating
         if (eps_pat(p).imag() < 0.0) stop(neg_k_layer);
     }
 
-    read_thickness(cur, src, read_error_thickness);
+    layer_thickness(cur, src, read_error_thickness);
 
     allocate_eps(n, eps);
     linalg::mat_set_diag(n, eps.eps_inv_rule, cplx(0.0, 0.0));
@@ -208,7 +203,7 @@ void pixel_map_entry(const run_setup& s, layer_cursor& cur, run_streams& st, gra
     fill.close();
     if (position != total) stop(fill_inconsistent);
 
-    read_thickness(cur, src, read_error_fill_info);
+    layer_thickness(cur, src, read_error_fill_info);
 
     allocate_eps(n, eps);
     structure::layer_eps_matrices(s.hdr.li_rules, fill_pixels, s.hdr.grid_angle, s.orders, eps);
@@ -255,7 +250,7 @@ void raster_entry(const run_setup& s, layer_cursor& cur, run_streams& st, int la
     if (!read_record(src, {&kexp})) stop(read_error_thickness);
     if (!grid_exponent_ok(kexp, s.orders.nmax1d)) stop(read_error_thickness);
     const int m = 1 << kexp;
-    read_thickness(cur, src, read_error_thickness);
+    layer_thickness(cur, src, read_error_thickness);
 
     allocate_eps(n, eps);
     full_mat eps_grid(m);

@@ -11,6 +11,7 @@
 #include "run/input.hpp"
 #include "run/output.hpp"
 #include "run/state.hpp"
+#include "run/statuses.hpp"
 
 namespace rcwa::run {
 
@@ -40,6 +41,11 @@ constexpr bool rejected_layer_code(long long code) {
 // The stream the layer loop took the current entry's type code from: the
 // sequence file while mat_src is 1, else the 2D-stack file.
 textio::line_source& entry_stream(const layer_cursor& cur, run_streams& st);
+
+// The thickness record of the current entry into cur.thickness, times
+// fak_thick inside a sequence file; stops with read_error when the record
+// cannot be read or the thickness is below zero.
+void layer_thickness(layer_cursor& cur, textio::line_source& src, const status_entry& read_error);
 
 // A homogeneous layer (codes 1, 0, 12 and above) from the current stream,
 // joined onto r_mat, t_mat in block-diagonal form while lay_diag holds.

@@ -47,6 +47,7 @@ std::string nk_table_entry(const std::string& table_name) {
 }
 
 const patch whole_cell{2.0, 1.0, 0.0, 0.0, 1.0};
+const std::string thick = "  read error gitter: thickness";
 // Code 6 with k term -0.5: k < 0 at every wavelength.
 const std::string gain_formula = "6\n1.0\n0.01\n-0.5\n1.0\n1.0\n";
 
@@ -127,6 +128,30 @@ const hostile_case cases[] = {
          u.files.push_back({"stack.txt", "2D_Stack\n1\n1\n0\n" + gain_formula + "0\n" + sub});
      },
      16, "  Error Imag(n) sup/sub < 0 !"},
+    // ---- negative thicknesses ----
+    {"film_thickness_negative", [](setup& u) { layers(u, 1, film_entry(cplx(1.5, 0.01), -100.0)); }, 28,
+     thick},
+    {"patch_thickness_negative", [](setup& u) { layers(u, 1, patch_entry({whole_cell}, -0.1)); }, 28,
+     thick},
+    {"raster_thickness_negative",
+     [](setup& u) {
+         layers(u, 1, raster_entry(9, {1.0, 2.0}, {{2.0, 0.5, 0.5, 0.0, 0.0, 0.0}}, 3, -0.1));
+     },
+     28, thick},
+    {"pixel_map_thickness_negative",
+     [](setup& u) {
+         layers(u, 1, pixel_entry("map.txt", 1.0, -0.1));
+         u.files.push_back({"map.txt", fill_text({1.5}, 2, {{16, 1}})});
+     },
+     84, "  read error: 2d eps-fill information"},
+    {"superstrate_thickness_negative", [](setup& u) { u.s.d_sup = -0.1; }, 28, thick},
+    {"substrate_thickness_negative", [](setup& u) { u.s.d_sub = -0.1; }, 28, thick},
+    {"sequence_factor_negative",
+     [](setup& u) {
+         layers(u, 1, "8\nseq.txt\n-1\n");
+         u.files.push_back({"seq.txt", "2D_Stack_Sequence\n1\n" + film_entry(1.4, 0.1)});
+     },
+     81, "  read error: fak_thick"},
     // ---- counts ----
     {"sequence_count_overflows_loop",
      [](setup& u) {
