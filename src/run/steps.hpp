@@ -77,7 +77,8 @@ void order_results(const run_setup& s, const stack_state& stack,
                    std::vector<order_record>& records, double& error_te, double& error_tm);
 
 // The results step: project file, per-order records, end-of-run records and
-// the console lines of the energy balance (process 0 writes).
+// the console lines of the energy balance (process 0 writes). Before anything
+// is written it stops with 62 when a value to be written is not finite.
 void per_order_results(const run_setup& s, const stack_state& stack);
 
 // ---- end of a run ----

@@ -1,7 +1,7 @@
 // Inputs that a run cannot turn into results: non-finite or meaningless
 // numbers, empty layers, counts that overflow or outgrow the file, special
 // files. Each stops with its record's status and message, and nothing that
-// the run leaves in its working directory says NaN.
+// the run leaves in its working directory says NaN or Infinity.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -42,11 +42,18 @@ void layers(setup& u, int nlayer, const std::string& entries) {
     u.s.entries = entries;
 }
 
+// The ellipsometric values: they exist only with an integer third argument.
+void ellipsometry(setup& u) {
+    u.o.i_eff = 5;
+    u.args = {"0", "9", "1"};
+}
+
 std::string nk_table_entry(const std::string& table_name) {
     return "1\n1\n'" + table_name + "'\n0.1\n";
 }
 
 const patch whole_cell{2.0, 1.0, 0.0, 0.0, 1.0};
+const std::string end = " end write file";  // the last line of a normal run
 const std::string thick = "  read error gitter: thickness";
 // Code 6 with k term -0.5: k < 0 at every wavelength.
 const std::string gain_formula = "6\n1.0\n0.01\n-0.5\n1.0\n1.0\n";
@@ -119,6 +126,27 @@ const hostile_case cases[] = {
     // ---- a periodic cell too small for the numbers ----
     {"period_beyond_range", [](setup& u) { u.s.dy = 1e-300; }, 62,
      "  error: results are not finite numbers"},
+    // ---- undefined quotients of valid physics get defined values ----
+    {"ellipsometry_without_reflection", [](setup& u) { u.s.n_sub = 1.0; ellipsometry(u); }, 1, end},
+    {"ellipsometry_through_opaque_film",
+     [](setup& u) {
+         layers(u, 1, film_entry(cplx(0.2, 3.0), 50.0));
+         u.p.theta = 30.0;
+         u.o.iout = 5;
+         ellipsometry(u);
+     },
+     1, end},
+    {"amplitudes_into_plasma_substrate", [](setup& u) { u.s.n_sub = cplx(0.0, 3.0); u.o.i_eff = 6; }, 1,
+     end},
+    // t_EM / (k0 Re n_sub) leaves the range of the numbers: only i_eff 6 writes it.
+    {"amplitude_beyond_range",
+     [](setup& u) {
+         layers(u, 1, patch_entry({{2.0, 1.0, 0.0, 0.0, 0.5}, {1.0, 1.0, 0.5, 0.0, 1.0}}, 0.1));
+         u.s.n_sub = cplx(1e-310, 3.0);
+         u.p.theta = u.p.phi = 30.0;
+         u.o.i_eff = 6;
+     },
+     62, "  error: results are not finite numbers"},
     // ---- gain ----
     {"layer_formula_with_gain", [](setup& u) { layers(u, 1, "1\n" + gain_formula + "0.1\n"); }, 27,
      "  Error layer: Imag(n) < 0 "},
@@ -217,7 +245,8 @@ TEST_P(hostile, stops_with_its_status_and_writes_no_nan) {
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines.back(), c.message) << r.out;
     for (const std::string& name : dir_files(d.path()))
-        EXPECT_EQ(d.read(name).find("NaN"), std::string::npos) << name;
+        for (const char* word : {"NaN", "Infinity"})
+            EXPECT_EQ(d.read(name).find(word), std::string::npos) << name;
 }
 
 INSTANTIATE_TEST_SUITE_P(run, hostile, ::testing::ValuesIn(cases),
