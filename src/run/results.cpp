@@ -29,6 +29,12 @@ double log_ratio(double a, double b) {
     return std::log(a == 0.0 ? least : a) - std::log(b == 0.0 ? least : b);
 }
 
+// A stack without gain under a lossless superstrate gives back at most the
+// incident energy: an energy error (unscaled) below -energy_margin means the
+// numbers broke down. Lossless stacks stay within 1e-8 of it (2N up to 3362,
+// grazing orders included); the margin is over 100 times that.
+constexpr double energy_margin = 1e-6;
+
 }  // namespace
 
 void order_results(const run_setup& s, const stack_state& stack,
@@ -107,7 +113,7 @@ void order_results(const run_setup& s, const stack_state& stack,
     error_tm = (1.0 - sum_tm) * pct;
 }
 
-void per_order_results(const run_setup& s, const stack_state& stack) {
+void per_order_results(const run_setup& s, const stack_state& stack, bool gain) {
     const bool root = s.root();
     std::vector<order_record> records;
     double error_te = 0.0, error_tm = 0.0;
@@ -123,6 +129,10 @@ void per_order_results(const run_setup& s, const stack_state& stack) {
         bool block_finite = true;
         if (s.out.lproject) block = project_block(s, stack, block_finite);
         if (!finite || !block_finite) stop(results_not_finite);
+        const double pct = s.out.lpercent ? 100.0 : 1.0;
+        const bool passive = !gain && s.media.n_sup.imag() == 0.0;
+        if (passive && (error_te / pct < -energy_margin || error_tm / pct < -energy_margin))
+            stop(results_exceed_energy);
     }
 
     if (s.out.lproject && root) write_project_block(s, block);

@@ -147,7 +147,7 @@ const hostile_case cases[] = {
          u.o.i_eff = 6;
      },
      62, "  error: results are not finite numbers"},
-    // ---- gain ----
+    // ---- gain, and a breakdown that gives more than the incident energy ----
     {"layer_formula_with_gain", [](setup& u) { layers(u, 1, "1\n" + gain_formula + "0.1\n"); }, 27,
      "  Error layer: Imag(n) < 0 "},
     {"superstrate_formula_with_gain",
@@ -156,6 +156,16 @@ const hostile_case cases[] = {
          u.files.push_back({"stack.txt", "2D_Stack\n1\n1\n0\n" + gain_formula + "0\n" + sub});
      },
      16, "  Error Imag(n) sup/sub < 0 !"},
+    // n = -1.5 + 0.1i has the permittivity of 1.5 - 0.1i: a gain medium may give more.
+    {"film_of_negative_index_has_gain",
+     [](setup& u) { layers(u, 1, film_entry(cplx(-1.5, 0.1), 1.0)); }, 1, end},
+    {"patch_of_index_near_zero",
+     [](setup& u) {
+         layers(u, 1, patch_entry({{1e-9, 1.0, 0.0, 0.0, 1.0}}, 0.1));
+         u.p.theta = 10.0;
+         u.p.phi = 30.0;
+     },
+     63, "  error: results exceed the incident energy"},
     // ---- negative thicknesses ----
     {"film_thickness_negative", [](setup& u) { layers(u, 1, film_entry(cplx(1.5, 0.01), -100.0)); }, 28,
      thick},
