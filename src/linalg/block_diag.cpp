@@ -92,14 +92,21 @@ void bd_add(int norder, const bd_mat& a, const bd_mat& b, bd_mat& z) {
 }
 
 void bd_inv(int norder, bd_mat& a, int& status) {
-    // A determinant with both parts at most 1e-10 in magnitude becomes the
-    // floor, 1e-10 rounded to single precision (1.000000013351432e-10): a
-    // singular block then gives large finite entries instead of infinities, and
-    // those entries scale with the floor's exact value.
+    // A determinant that vanishes to within tiny of the size of its two
+    // products becomes the floor, tiny rounded to single precision, at that
+    // size: a singular block then gives large finite entries instead of
+    // infinities, and those entries scale with the floor's exact value. The
+    // size counts from 1 down only: blocks of grazing orders keep the absolute
+    // floor, while a regular block of small entries (a film of index near 0)
+    // is inverted as it is. A zero block gives a zero block.
     for (int i = 1; i <= norder; ++i) {
         const block x = get(a, i);
-        cplx det = x.p * x.w - x.q * x.u;
-        if (std::abs(det.real()) <= tiny && std::abs(det.imag()) <= tiny) det = cplx(tiny_single, 0.0);
+        const cplx pw = x.p * x.w, qu = x.q * x.u;
+        cplx det = pw - qu;
+        double size = std::abs(pw) + std::abs(qu);
+        if (!(size > 0.0 && size < 1.0)) size = 1.0;
+        if (std::abs(det.real()) <= tiny * size && std::abs(det.imag()) <= tiny * size)
+            det = cplx(tiny_single * size, 0.0);
         const double g = 1.0 / (det.real() * det.real() + det.imag() * det.imag());
         const cplx cd = std::conj(det);
         put(a, i, {x.w * cd * g, -x.q * cd * g, -x.u * cd * g, x.p * cd * g});

@@ -47,11 +47,6 @@ void allocate_eps(int n, grating_eps& eps) {
     eps.eps_inv_rule.resize(n);
 }
 
-void read_thickness(layer_cursor& cur, textio::line_source& src, const status_entry& read_error) {
-    if (!read_finite(src, {&cur.thickness})) stop(read_error);
-    if (cur.mat_src == 1) cur.thickness = cur.thickness * cur.fak_thick;
-}
-
 }  // namespace
 
 void grating_layer(const run_setup& s, layer_cursor& cur, stack_state& stack, scratch& work,
@@ -87,7 +82,7 @@ void patch_entry(const run_setup& s, layer_cursor& cur, run_streams& st, grating
     std::vector<std::array<double, 4>> bounds;
     double c1 = 0.0, c2 = 0.0, c3 = 0.0, c4 = 0.0;
     for (int p = 1; p <= ieps; ++p) {
-        const nk_record pat = read_material(s.par.lambda, cur.mat_src, st.materials());
+        const nk_record pat = layer_material(s.par.lambda, cur, st.materials());
         const cplx n_pat = pat.n;
         if (pat.read_error) stop(read_error_patch_eps);
         if (pat.neg_k) stop(neg_k_layer);
@@ -112,7 +107,7 @@ void patch_entry(const run_setup& s, layer_cursor& cur, run_streams& st, grating
         if (eps_pat(p).imag() < 0.0) stop(neg_k_layer);
     }
 
-    read_thickness(cur, src, read_error_thickness);
+    layer_thickness(cur, src, read_error_thickness);
 
     allocate_eps(n, eps);
     linalg::mat_set_diag(n, eps.eps_inv_rule, cplx(0.0, 0.0));
@@ -159,7 +154,7 @@ void pixel_map_entry(const run_setup& s, layer_cursor& cur, run_streams& st, gra
     std::string fill_name;
     if (!read_record(src, {textio::text(fill_name, 260)})) stop(read_error_fill_info);
 
-    const nk_record bg = read_material(s.par.lambda, cur.mat_src, st.materials());
+    const nk_record bg = layer_material(s.par.lambda, cur, st.materials());
     const cplx n_bg = bg.n;
     if (bg.read_error) stop(read_error_fill_background);
     if (bg.neg_k) stop(neg_k_layer);
@@ -178,7 +173,7 @@ void pixel_map_entry(const run_setup& s, layer_cursor& cur, run_streams& st, gra
     // larger than the file ends at a read error rather than a huge allocation.
     std::vector<cplx> eps_pat(1);
     for (int k = 1; k <= fill_count; ++k) {
-        const nk_record rec = read_material(s.par.lambda, cur.mat_src, materials);
+        const nk_record rec = layer_material(s.par.lambda, cur, materials);
         const cplx n_k = rec.n;
         if (rec.read_error) stop(read_error_fill_index);
         if (rec.neg_k) stop(neg_k_layer);
@@ -210,7 +205,7 @@ void pixel_map_entry(const run_setup& s, layer_cursor& cur, run_streams& st, gra
     fill.close();
     if (position != total) stop(fill_inconsistent);
 
-    read_thickness(cur, src, read_error_fill_info);
+    layer_thickness(cur, src, read_error_fill_info);
 
     allocate_eps(n, eps);
     structure::layer_eps_matrices(s.hdr.li_rules, fill_pixels, s.hdr.grid_angle, s.orders, eps);
@@ -229,17 +224,12 @@ void raster_entry(const run_setup& s, layer_cursor& cur, run_streams& st, int la
     // Refractive indices (background first); the painters square them.
     array1<cplx> eps_pat(nmat);
     for (int k = 1; k <= nmat; ++k) {
-        const nk_record rec = read_material(s.par.lambda, cur.mat_src, st.materials());
+        const nk_record rec = layer_material(s.par.lambda, cur, st.materials());
         const cplx n_k = rec.n;
         if (rec.read_error) stop(read_error_patch_eps);
         if (rec.neg_k) stop(neg_k_layer);
         eps_pat(k) = n_k;
     }
-    auto check_indices = [&]() {
-        for (int k = 1; k <= nmat; ++k)
-            if (eps_pat(k).imag() < 0.0) stop(neg_k_layer);
-    };
-    if (two_shapes) check_indices();
 
     array1<double> shape_power(2), shape_angle(2);
     array1<double> size1(2), centre1(2), size2(2), centre2(2);
@@ -248,7 +238,6 @@ void raster_entry(const run_setup& s, layer_cursor& cur, run_streams& st, int la
     for (int k = 1; k <= nshape; ++k) {
         if (!read_finite(src, {&shape_power(k)})) stop(read_error_patch);
         if (!read_finite(src, {&c1, &c2, &c3, &c4})) stop(read_error_patch);
-        if (!two_shapes) check_indices();
         if (!read_finite(src, {&shape_angle(k)})) stop(read_error_thickness);
         // Lengths in micrometres in either file.
         array1<double>& size = k == 1 ? size1 : size2;
@@ -263,7 +252,7 @@ void raster_entry(const run_setup& s, layer_cursor& cur, run_streams& st, int la
     if (!read_record(src, {&kexp})) stop(read_error_thickness);
     if (!grid_exponent_ok(kexp, s.orders.nmax1d)) stop(read_error_thickness);
     const int m = 1 << kexp;
-    read_thickness(cur, src, read_error_thickness);
+    layer_thickness(cur, src, read_error_thickness);
 
     allocate_eps(n, eps);
     full_mat eps_grid(m);

@@ -42,6 +42,10 @@ void read_halfspace_material(double lambda, run_streams& st, cplx& n,
 
 }  // namespace
 
+bool read_thickness(textio::line_source& src, double& thickness) {
+    return read_finite(src, {&thickness}) && !(thickness < 0.0);
+}
+
 nk_record read_material(double lambda, int mat_src, const structure::material_streams& streams) {
     nk_record m;
     structure::read_nk(m.n, lambda, mat_src, streams, m.read_error, m.neg_k);
@@ -207,7 +211,7 @@ void read_superstrate(const param_file& par, const stack_header& hdr, media_valu
     read_halfspace_material(par.lambda, st, media.n_sup, read_error_eps_sup, neg_k_halfspace);
     // Without a real part there is no incident wave to measure against.
     if (media.n_sup.real() == 0.0) stop(read_error_eps_sup);
-    if (!read_finite(st.stack, {&media.thick_sup})) stop(read_error_thickness);
+    if (!read_thickness(st.stack, media.thick_sup)) stop(read_error_thickness);
     media.eps_sup = media.n_sup * media.n_sup;
     media.k0sq_eps_sup = media.k0sq * media.eps_sup;
     const double s = std::sin(par.theta_i);
@@ -219,7 +223,7 @@ void read_superstrate(const param_file& par, const stack_header& hdr, media_valu
 void read_substrate(const param_file& par, media_values& media, run_streams& st) {
     read_halfspace_material(par.lambda, st, media.n_sub, read_error_layer_index, neg_k_layer);
     media.eps_sub = media.n_sub * media.n_sub;
-    if (!read_finite(st.stack, {&media.thick_sub})) stop(read_error_thickness);
+    if (!read_thickness(st.stack, media.thick_sub)) stop(read_error_thickness);
     media.k0sq_eps_sub = media.k0sq * media.eps_sub;
 }
 

@@ -78,6 +78,10 @@ struct nk_record {
 };
 nk_record read_material(double lambda, int mat_src, const structure::material_streams& streams);
 
+// A thickness record; false when it cannot be read or the thickness is below
+// zero (a zero thickness is a layer that does nothing).
+bool read_thickness(textio::line_source& src, double& thickness);
+
 // The result base name of a sweep run: the part of fname_out before its first
 // two blanks, the digits of |run_index| and ".txt", blank-padded to 260.
 std::string sweep_name(const std::string& fname_out, int run_index);

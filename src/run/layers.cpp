@@ -22,20 +22,32 @@ textio::line_source& entry_stream(const layer_cursor& cur, run_streams& st) {
     return st.stack;
 }
 
+nk_record layer_material(double lambda, layer_cursor& cur,
+                         const structure::material_streams& streams) {
+    const nk_record m = read_material(lambda, cur.mat_src, streams);
+    // n and -n give the same permittivity: a negative n with a positive k is
+    // gain too.
+    if ((m.n * m.n).imag() < 0.0) cur.gain = true;
+    return m;
+}
+
+void layer_thickness(layer_cursor& cur, textio::line_source& src, const status_entry& read_error) {
+    if (!read_thickness(src, cur.thickness)) stop(read_error);
+    if (cur.mat_src == 1) cur.thickness = cur.thickness * cur.fak_thick;
+}
+
 void homogeneous_layer(const run_setup& s, layer_cursor& cur, stack_state& stack, scratch& work,
                        run_streams& st) {
     const structure::order_set& o = s.orders;
     const int n = o.norder;
-    const nk_record m = read_material(s.par.lambda, cur.mat_src, st.materials());
+    const nk_record m = layer_material(s.par.lambda, cur, st.materials());
     const cplx n_lay = m.n;
     const cplx eps = n_lay * n_lay;
     if (m.read_error) stop(read_error_layer_index);
     if (m.neg_k) stop(neg_k_layer);
     const cplx k0sq_eps = s.media.k0sq * eps;
 
-    if (!read_finite(entry_stream(cur, st), {&cur.thickness}))
-        stop(read_error_thickness);
-    if (cur.mat_src == 1) cur.thickness = cur.thickness * cur.fak_thick;
+    layer_thickness(cur, entry_stream(cur, st), read_error_thickness);
 
     structure::kn_orders(o, true, k0sq_eps, work.gam);
     for (int i = 1; i <= n; ++i) work.gam(n + i) = work.gam(i);
@@ -62,7 +74,8 @@ void sequence_entry(layer_cursor& cur, run_streams& st) {
     std::string seq_name;
     if (!read_record(st.stack, {textio::text(seq_name, 260)}))
         stop(read_error_seq_name);
-    if (!read_finite(st.stack, {&cur.fak_thick})) stop(read_error_fak_thick);
+    // A negative factor would turn every thickness of the file negative.
+    if (!read_finite(st.stack, {&cur.fak_thick}) || cur.fak_thick < 0.0) stop(read_error_fak_thick);
     if (!st.seq.open(seq_name, false)) stop(open_error_seq);
 
     std::string header;

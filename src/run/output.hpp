@@ -40,15 +40,25 @@ bool init_output_files(int code, const output_control& out, const structure::ord
 // (ends_job) when a file cannot be opened or a record not written.
 void write_order_output(const run_setup& s, const order_record& rec);
 
+// Whether every value that write_order_output writes for rec (in the layout
+// s.out.iout, iout positive, and the quantity s.out.i_eff) is finite.
+bool order_output_finite(const run_setup& s, const order_record& rec);
+
 // After the pass (process 0, lfout true): the closing record of layout 0 and,
 // in the one-file layouts, the energy-error record. May throw run_stop 95
 // (open or write failed; 96 for the closing record).
 void write_run_end(const run_setup& s, double error_te, double error_tm);
 
-// The project file block of this run (process 0, lproject true) from the
-// final stack: r_mat, t_mat, kn_sup, kn_sub and the masks, with the order
-// set. May throw run_stop 750 (ends_job) when the file cannot be opened or
-// the block not written.
+// The project file block of this run from the final stack: r_mat, t_mat,
+// kn_sup, kn_sub and the masks, with the order set. finite: whether every
+// number of the block is finite.
+std::string project_block(const run_setup& s, const stack_state& stack, bool& finite);
+// Appends the block to the project file (process 0, lproject true). May throw
+// run_stop 750 (ends_job) when the file cannot be opened or the block not
+// written.
+void write_project_block(const run_setup& s, const std::string& block);
+// Both in one call (no step of a run calls it: the run checks the block
+// before it writes anything).
 void write_project_file(const run_setup& s, const stack_state& stack);
 
 // ---- names of the result files ----

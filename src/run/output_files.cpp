@@ -1,6 +1,7 @@
 // The result files: one-file tables, per-quantity files, the closing record
 // and the energy-error file. Every file is opened for appending, written and
 // closed again, so runs of a sweep and concurrent runs add to the same files.
+#include <cmath>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -129,6 +130,23 @@ void amp_values(const cplx (&amp)[4], double scale, double (&out)[8]) {
     }
 }
 
+// The scale of the EM and ME amplitude parts: 1 in the tables of one side
+// (4, 5); in a table of both, k0 for reflection and k0 Re n_sub for
+// transmission, where a substrate without a real index (an ideal plasma, no
+// order leaves into it) takes the reflection's k0.
+double amp_scale(const run_setup& s, bool refl) {
+    if (s.out.iout == 4 || s.out.iout == 5) return 1.0;
+    const double t_scale = s.media.k0 * s.media.n_sub.real();
+    return refl || t_scale == 0.0 ? s.media.k0 : t_scale;
+}
+
+template <std::size_t n>
+bool all_finite(const double (&v)[n]) {
+    for (const double x : v)
+        if (!std::isfinite(x)) return false;
+    return true;
+}
+
 bool zeroth_order(const order_record& rec) { return rec.i1 == 0 && rec.i2 == 0; }
 
 void write_one_file_records(platform::out_file& f, const run_setup& s, const order_record& rec,
@@ -174,9 +192,9 @@ void write_one_file_records(platform::out_file& f, const run_setup& s, const ord
                 }
                 break;
             case 6:
-                amp_values(rec.r_amp, s.media.k0, v8);
+                amp_values(rec.r_amp, amp_scale(s, true), v8);
                 write_order_amp(f, fmt, par, i2, i1, v8, err);
-                amp_values(rec.t_amp, s.media.k0 * s.media.n_sub.real(), v8);
+                amp_values(rec.t_amp, amp_scale(s, false), v8);
                 write_order_amp(f, fmt, par, i2, i1, v8, err);
                 break;
             default:
@@ -219,7 +237,7 @@ void write_one_file_records(platform::out_file& f, const run_setup& s, const ord
                 }
                 break;
             case 6:
-                amp_values(refl ? rec.r_amp : rec.t_amp, 1.0, v8);
+                amp_values(refl ? rec.r_amp : rec.t_amp, amp_scale(s, refl), v8);
                 write_order_amp(f, fmt, par, i2, i1, v8, err);
                 break;
             default:
@@ -409,6 +427,30 @@ void write_order_output(const run_setup& s, const order_record& rec) {
     if (out.i_eff != 5) put_at(name, out.tag_pos, order_tag(rec.i1, rec.i2));
     if (out.iout == 2 || out.iout == 3) write_per_quantity(s, rec, false, name);
     if (out.iout == 1 || out.iout == 3) write_per_quantity(s, rec, true, name);
+}
+
+bool order_output_finite(const run_setup& s, const order_record& rec) {
+    if (s.out.iout >= 7) return true;  // empty records only
+    const double ges[4] = {rec.r_eff[0] + rec.r_eff[1], rec.r_eff[2] + rec.r_eff[3],
+                           rec.t_eff[0] + rec.t_eff[1], rec.t_eff[2] + rec.t_eff[3]};
+    const double ellipso[4] = {rec.tan_r, rec.cos_r, rec.tan_t, rec.cos_t};
+    double r8[8], t8[8];
+    switch (s.out.i_eff) {
+        case 0: return all_finite(rec.r_eff) && all_finite(rec.t_eff);
+        case 1: return all_finite(rec.r_eff) && all_finite(rec.t_eff) && all_finite(rec.r_phase) &&
+                       all_finite(rec.t_phase);
+        case 2: return all_finite(rec.r_mod) && all_finite(rec.t_mod) && all_finite(rec.r_phase) &&
+                       all_finite(rec.t_phase);
+        case 3: return all_finite(rec.r_phase) && all_finite(rec.t_phase);
+        case 4: return all_finite(ges);
+        case 5: return !(zeroth_order(rec) && rec.ellipso) || all_finite(ellipso);
+        case 6:
+            if (!one_file_layout(s.out.iout)) return true;
+            amp_values(rec.r_amp, amp_scale(s, true), r8);
+            amp_values(rec.t_amp, amp_scale(s, false), t8);
+            return all_finite(r8) && all_finite(t8);
+        default: return true;
+    }
 }
 
 void write_run_end(const run_setup& s, double error_te, double error_tm) {

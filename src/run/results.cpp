@@ -1,6 +1,8 @@
 // Per-order efficiencies, moduli, phases and ellipsometric values, and the
 // energy balance, from the columns of the incident order in r_mat and t_mat.
 #include <cmath>
+#include <limits>
+#include <string>
 
 #include "linalg/dense.hpp"
 #include "linalg/constants.hpp"
@@ -15,6 +17,23 @@ namespace rcwa::run {
 namespace {
 
 double abs2(cplx z) { return z.real() * z.real() + z.imag() * z.imag(); }
+
+// ln(a / b) of two moduli, finite for every finite a and b: a modulus of zero
+// (no reflection off an index-matched interface, no transmission through an
+// opaque film) counts as the smallest normal double, and a quotient beyond
+// the range of the numbers becomes a difference of logarithms.
+double log_ratio(double a, double b) {
+    const double q = a / b;
+    if (q > 0.0 && q <= std::numeric_limits<double>::max()) return std::log(q);
+    const double least = std::numeric_limits<double>::min();
+    return std::log(a == 0.0 ? least : a) - std::log(b == 0.0 ? least : b);
+}
+
+// A stack without gain under a lossless superstrate gives back at most the
+// incident energy: an energy error (unscaled) below -energy_margin means the
+// numbers broke down. Lossless stacks stay within 1e-8 of it (2N up to 3362,
+// grazing orders included); the margin is over 100 times that.
+constexpr double energy_margin = 1e-6;
 
 }  // namespace
 
@@ -82,9 +101,9 @@ void order_results(const run_setup& s, const stack_state& stack,
 
         if (s.cmd.ios_arg == 0) {
             rec.ellipso = true;
-            rec.tan_t = std::log(linalg::c_modulus(t_amp[3]) / linalg::c_modulus(t_amp[0]));
+            rec.tan_t = log_ratio(linalg::c_modulus(t_amp[3]), linalg::c_modulus(t_amp[0]));
             rec.cos_t = std::cos((rec.t_phase[3] - rec.t_phase[0]) * linalg::deg_to_rad);
-            rec.tan_r = std::log(linalg::c_modulus(r_amp[3]) / linalg::c_modulus(r_amp[0]));
+            rec.tan_r = log_ratio(linalg::c_modulus(r_amp[3]), linalg::c_modulus(r_amp[0]));
             rec.cos_r = std::cos((rec.r_phase[3] - rec.r_phase[0]) * linalg::deg_to_rad);
         }
         records.push_back(rec);
@@ -94,18 +113,29 @@ void order_results(const run_setup& s, const stack_state& stack,
     error_tm = (1.0 - sum_tm) * pct;
 }
 
-void per_order_results(const run_setup& s, const stack_state& stack) {
+void per_order_results(const run_setup& s, const stack_state& stack, bool gain) {
     const bool root = s.root();
     std::vector<order_record> records;
     double error_te = 0.0, error_tm = 0.0;
     order_results(s, stack, records, error_te, error_tm);
-    // The sums take every efficiency of every order: an input that the
-    // checks let through but the optics cannot take shows here, before any
-    // result is written. Only process 0's state means anything.
-    if (root && !(std::isfinite(error_te) && std::isfinite(error_tm)))
-        stop(results_not_finite);
+    // Every value that the run writes is checked before the first is written:
+    // an input that the checks let through but the optics cannot take shows
+    // here. Only process 0's state means anything.
+    std::string block;
+    if (root) {
+        bool finite = std::isfinite(error_te) && std::isfinite(error_tm);
+        if (s.out.lfout)
+            for (const order_record& rec : records) finite = finite && order_output_finite(s, rec);
+        bool block_finite = true;
+        if (s.out.lproject) block = project_block(s, stack, block_finite);
+        if (!finite || !block_finite) stop(results_not_finite);
+        const double pct = s.out.lpercent ? 100.0 : 1.0;
+        const bool passive = !gain && s.media.n_sup.imag() == 0.0;
+        if (passive && (error_te / pct < -energy_margin || error_tm / pct < -energy_margin))
+            stop(results_exceed_energy);
+    }
 
-    if (s.out.lproject && root) write_project_file(s, stack);
+    if (s.out.lproject && root) write_project_block(s, block);
     if (root) platform::console_line(textio::free_line().str());
 
     if (root && s.out.lfout) {

@@ -54,6 +54,7 @@ inline constexpr status_entry read_error_fname_out_mat{59, " read error: fname o
 inline constexpr status_entry too_many_patches{60, " number of patches exceeds 1000"};
 inline constexpr status_entry eigen_error{61, " error during eigenroutine", true};
 inline constexpr status_entry results_not_finite{62, " error: results are not finite numbers", true};
+inline constexpr status_entry results_exceed_energy{63, " error: results exceed the incident energy", true};
 inline constexpr status_entry read_error_seq_name{80, " read error: name of sequence"};
 inline constexpr status_entry read_error_fak_thick{81, " read error: fak_thick"};
 inline constexpr status_entry open_error_seq{82, " open error sequence file"};
@@ -95,7 +96,7 @@ inline constexpr std::array status_table{
     &read_error_iout,
     &read_error_l_info, &read_error_fname_out, &read_error_i_eff, &read_error_i_format,
     &read_error_lpercent, &read_error_nop, &read_error_fname_out_mat, &too_many_patches,
-    &eigen_error, &results_not_finite, &read_error_seq_name, &read_error_fak_thick,
+    &eigen_error, &results_not_finite, &results_exceed_energy, &read_error_seq_name, &read_error_fak_thick,
     &open_error_seq, &read_error_seq, &read_error_fill_info, &read_error_fill_background,
     &open_error_fill, &read_error_fill, &read_error_fill_index, &fill_inconsistent,
     &output_init_error, &output_init_no_tag, &output_open_error, &output_write_error,

@@ -11,6 +11,7 @@
 #include "run/input.hpp"
 #include "run/output.hpp"
 #include "run/state.hpp"
+#include "run/statuses.hpp"
 
 namespace rcwa::run {
 
@@ -40,6 +41,16 @@ constexpr bool rejected_layer_code(long long code) {
 // The stream the layer loop took the current entry's type code from: the
 // sequence file while mat_src is 1, else the 2D-stack file.
 textio::line_source& entry_stream(const layer_cursor& cur, run_streams& st);
+
+// A layer material's record from the stream that mat_src selects; sets
+// cur.gain when its permittivity n^2 has a negative imaginary part.
+nk_record layer_material(double lambda, layer_cursor& cur,
+                         const structure::material_streams& streams);
+
+// The thickness record of the current entry into cur.thickness, times
+// fak_thick inside a sequence file; stops with read_error when the record
+// cannot be read or the thickness is below zero.
+void layer_thickness(layer_cursor& cur, textio::line_source& src, const status_entry& read_error);
 
 // A homogeneous layer (codes 1, 0, 12 and above) from the current stream,
 // joined onto r_mat, t_mat in block-diagonal form while lay_diag holds.
@@ -71,8 +82,12 @@ void order_results(const run_setup& s, const stack_state& stack,
                    std::vector<order_record>& records, double& error_te, double& error_tm);
 
 // The results step: project file, per-order records, end-of-run records and
-// the console lines of the energy balance (process 0 writes).
-void per_order_results(const run_setup& s, const stack_state& stack);
+// the console lines of the energy balance (process 0 writes). Before anything
+// is written it stops with 62 when a value to be written is not finite, and
+// with 63 when a stack without gain (gain: a layer material's n^2 has a
+// negative imaginary part) under a lossless superstrate gives back more than
+// the incident energy.
+void per_order_results(const run_setup& s, const stack_state& stack, bool gain);
 
 // ---- end of a run ----
 

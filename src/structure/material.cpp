@@ -126,7 +126,7 @@ void read_nk_value(cplx& value, double lambda, int mat_src, const material_strea
             }
         }
         if (!table_lookup(nk_file_name, lam, value)) err_flag = true;
-        return;
+        break;
     }
     case 2: {
         // The factor 0.001 is single precision on purpose: the formula's
@@ -134,34 +134,35 @@ void read_nk_value(cplx& value, double lambda, int mat_src, const material_strea
         const double s = (lam - d) * static_cast<double>(0.001f);
         const double u = s / (2.5 * s + 1.0);
         value = cplx(a + u * (b + u * c), 0.0);
-        return;
+        break;
     }
     case 3:
         value = cplx(a + b / lam2 + c / lam4, 0.0);
-        return;
+        break;
     case 4: {
         const double f = b * b * (lam2 + c * c);
         const double er = a - lam2 * c * c / f;
         const double ei = c * lam3 / f;
         const double t = std::sqrt(er * er + ei * ei);
         value = cplx(std::sqrt((t + er) * 0.5), std::sqrt((t - er) * 0.5));
-        return;
+        break;
     }
     case 5:
         // Four parameters but no formula: never hand back a stale value.
         platform::console_line((textio::free_line() << "material code 5 has no formula").str());
         err_flag = true;
-        return;
+        break;
     case 6: {
         const double n = std::sqrt(a / (b / lam2 + 1.0) + 1.0);
         value = cplx(n, c / (n * d * lam + e / lam + 1.0 / lam3));
-        return;
+        break;
     }
     default:
         value = nk;
-        if (nk.imag() < 0.0) neg_k_flag = true;
-        return;
+        break;
     }
+    // Gain is refused whatever gave the index: a constant, a formula or a table.
+    if (!err_flag && value.imag() < 0.0) neg_k_flag = true;
 }
 
 }  // namespace

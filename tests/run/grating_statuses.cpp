@@ -121,11 +121,11 @@ std::vector<stop_case> cases() {
         // ---- rasters ----
         {"raster_material_unreadable", "9\n" + nk15 + "0\nx\n", {}, 41, " read error patch: eps"},
         {"raster_material_negative_k", "10\n" + nk15 + nk15 + nk_record(cplx(1, -1)), {}, 27, neg},
-        // A formula with negative k: type 9 notices it after the shape record.
+        // A formula with negative k is refused where it is read, before the shape record.
         {"raster9_formula_negative_k", "9\n" + nk15 + formula_neg_k + shape_ok + "3\n0.1\n", {}, 27,
          neg},
-        {"raster9_shape_record_before_index_check",
-         "9\n" + nk15 + formula_neg_k + "2\n0.5 0.5 0\n", {}, 42, shape_msg},
+        {"raster9_index_check_before_shape_record",
+         "9\n" + nk15 + formula_neg_k + "2\n0.5 0.5 0\n", {}, 27, neg},
         // ... type 10 right after its three materials.
         {"raster10_index_check_first", "10\n" + nk15 + nk15 + formula_neg_k + "x\n", {}, 27, neg},
         {"raster_power_unreadable", r9 + "p\n", {}, 42, shape_msg},

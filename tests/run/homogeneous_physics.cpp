@@ -61,25 +61,26 @@ struct fresnel_case {
     double n_sup;
     cplx n_sub;
     double theta, phi, lambda;
+    std::vector<film> films = {};
 };
 
 void PrintTo(const fresnel_case& c, std::ostream* os) {
     *os << "n_sup " << c.n_sup << " n_sub " << c.n_sub << " theta " << c.theta << " phi " << c.phi
-        << " lambda " << c.lambda;
+        << " lambda " << c.lambda << " films " << c.films.size();
 }
 
 class fresnel : public ::testing::TestWithParam<fresnel_case> {};
 
-TEST_P(fresnel, single_interface) {
+TEST_P(fresnel, single_interface_or_film) {
     const fresnel_case c = GetParam();
     param_input p;
     p.theta = c.theta;
     p.phi = c.phi;
     p.lambda = c.lambda;
     table_run t;
-    run_table(t, p, stack_of(c.n_sup, {}, c.n_sub));
+    run_table(t, p, stack_of(c.n_sup, c.films, c.n_sub));
     ASSERT_EQ(t.table.size(), 1u);
-    expect_airy(find_order(t.table, 0, 0), airy(c.n_sup, {}, c.n_sub, c.theta, c.lambda));
+    expect_airy(find_order(t.table, 0, 0), airy(c.n_sup, c.films, c.n_sub, c.theta, c.lambda));
     if (c.n_sub.imag() == 0.0) {
         EXPECT_LT(std::fabs(t.err_te), 1e-10);
         EXPECT_LT(std::fabs(t.err_tm), 1e-10);
@@ -93,7 +94,9 @@ INSTANTIATE_TEST_SUITE_P(run, fresnel,
                                            fresnel_case{1.0, 1.5, 56.3099324740202, 217.0, 0.6},
                                            fresnel_case{1.5, 1.0, 30.0, 45.0, 0.5},
                                            fresnel_case{1.33, cplx(0.2, 3.4), 55.0, 10.0, 0.6},
-                                           fresnel_case{1.0, cplx(3.9, 0.02), 0.0, 0.0, 0.8}));
+                                           fresnel_case{1.0, cplx(3.9, 0.02), 0.0, 0.0, 0.8},
+                                           // index near 0: small 2 by 2 blocks, far from singular
+                                           fresnel_case{1.0, 1.52, 0.0, 0.0, 0.55, {{3e-4, 0.1}}}));
 
 TEST(films, single_absorbing_film_several_azimuths) {
     const std::vector<film> films = {{cplx(2.0, 0.05), 0.12}};

@@ -1,7 +1,7 @@
 // Inputs that a run cannot turn into results: non-finite or meaningless
 // numbers, empty layers, counts that overflow or outgrow the file, special
 // files. Each stops with its record's status and message, and nothing that
-// the run leaves in its working directory says NaN.
+// the run leaves in its working directory says NaN or Infinity.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -42,11 +42,21 @@ void layers(setup& u, int nlayer, const std::string& entries) {
     u.s.entries = entries;
 }
 
+// The ellipsometric values: they exist only with an integer third argument.
+void ellipsometry(setup& u) {
+    u.o.i_eff = 5;
+    u.args = {"0", "9", "1"};
+}
+
 std::string nk_table_entry(const std::string& table_name) {
     return "1\n1\n'" + table_name + "'\n0.1\n";
 }
 
 const patch whole_cell{2.0, 1.0, 0.0, 0.0, 1.0};
+const std::string end = " end write file";  // the last line of a normal run
+const std::string thick = "  read error gitter: thickness";
+// Code 6 with k term -0.5: k < 0 at every wavelength.
+const std::string gain_formula = "6\n1.0\n0.01\n-0.5\n1.0\n1.0\n";
 
 const hostile_case cases[] = {
     // ---- non-finite and meaningless numbers ----
@@ -131,6 +141,70 @@ const hostile_case cases[] = {
     // ---- a periodic cell too small for the numbers ----
     {"period_beyond_range", [](setup& u) { u.s.dy = 1e-300; }, 62,
      "  error: results are not finite numbers"},
+    // ---- undefined quotients of valid physics get defined values ----
+    {"ellipsometry_without_reflection", [](setup& u) { u.s.n_sub = 1.0; ellipsometry(u); }, 1, end},
+    {"ellipsometry_through_opaque_film",
+     [](setup& u) {
+         layers(u, 1, film_entry(cplx(0.2, 3.0), 50.0));
+         u.p.theta = 30.0;
+         u.o.iout = 5;
+         ellipsometry(u);
+     },
+     1, end},
+    {"amplitudes_into_plasma_substrate", [](setup& u) { u.s.n_sub = cplx(0.0, 3.0); u.o.i_eff = 6; }, 1,
+     end},
+    // t_EM / (k0 Re n_sub) leaves the range of the numbers: only i_eff 6 writes it.
+    {"amplitude_beyond_range",
+     [](setup& u) {
+         layers(u, 1, patch_entry({{2.0, 1.0, 0.0, 0.0, 0.5}, {1.0, 1.0, 0.5, 0.0, 1.0}}, 0.1));
+         u.s.n_sub = cplx(1e-310, 3.0);
+         u.p.theta = u.p.phi = 30.0;
+         u.o.i_eff = 6;
+     },
+     62, "  error: results are not finite numbers"},
+    // ---- gain, and a breakdown that gives more than the incident energy ----
+    {"layer_formula_with_gain", [](setup& u) { layers(u, 1, "1\n" + gain_formula + "0.1\n"); }, 27,
+     "  Error layer: Imag(n) < 0 "},
+    {"superstrate_formula_with_gain",
+     [](setup& u) {
+         const std::string sub = nk_record(1.5) + "0\n";
+         u.files.push_back({"stack.txt", "2D_Stack\n1\n1\n0\n" + gain_formula + "0\n" + sub});
+     },
+     16, "  Error Imag(n) sup/sub < 0 !"},
+    // n = -1.5 + 0.1i has the permittivity of 1.5 - 0.1i: a gain medium may give more.
+    {"film_of_negative_index_has_gain",
+     [](setup& u) { layers(u, 1, film_entry(cplx(-1.5, 0.1), 1.0)); }, 1, end},
+    {"patch_of_index_near_zero",
+     [](setup& u) {
+         layers(u, 1, patch_entry({{1e-9, 1.0, 0.0, 0.0, 1.0}}, 0.1));
+         u.p.theta = 10.0;
+         u.p.phi = 30.0;
+     },
+     63, "  error: results exceed the incident energy"},
+    // ---- negative thicknesses ----
+    {"film_thickness_negative", [](setup& u) { layers(u, 1, film_entry(cplx(1.5, 0.01), -100.0)); }, 28,
+     thick},
+    {"patch_thickness_negative", [](setup& u) { layers(u, 1, patch_entry({whole_cell}, -0.1)); }, 28,
+     thick},
+    {"raster_thickness_negative",
+     [](setup& u) {
+         layers(u, 1, raster_entry(9, {1.0, 2.0}, {{2.0, 0.5, 0.5, 0.0, 0.0, 0.0}}, 3, -0.1));
+     },
+     28, thick},
+    {"pixel_map_thickness_negative",
+     [](setup& u) {
+         layers(u, 1, pixel_entry("map.txt", 1.0, -0.1));
+         u.files.push_back({"map.txt", fill_text({1.5}, 2, {{16, 1}})});
+     },
+     84, "  read error: 2d eps-fill information"},
+    {"superstrate_thickness_negative", [](setup& u) { u.s.d_sup = -0.1; }, 28, thick},
+    {"substrate_thickness_negative", [](setup& u) { u.s.d_sub = -0.1; }, 28, thick},
+    {"sequence_factor_negative",
+     [](setup& u) {
+         layers(u, 1, "8\nseq.txt\n-1\n");
+         u.files.push_back({"seq.txt", "2D_Stack_Sequence\n1\n" + film_entry(1.4, 0.1)});
+     },
+     81, "  read error: fak_thick"},
     // ---- counts ----
     {"sequence_count_overflows_loop",
      [](setup& u) {
@@ -196,7 +270,8 @@ TEST_P(hostile, stops_with_its_status_and_writes_no_nan) {
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines.back(), c.message) << r.out;
     for (const std::string& name : dir_files(d.path()))
-        EXPECT_EQ(d.read(name).find("NaN"), std::string::npos) << name;
+        for (const char* word : {"NaN", "Infinity"})
+            EXPECT_EQ(d.read(name).find(word), std::string::npos) << name;
 }
 
 INSTANTIATE_TEST_SUITE_P(run, hostile, ::testing::ValuesIn(cases),

@@ -80,44 +80,42 @@ constexpr double tol = 1e-11;
 TEST(BdInv, DeterminantFloor) {
     const double floor = 1.000000013351432e-10;
     ASSERT_EQ(static_cast<double>(1e-10f), floor);
+    const double e34 = std::ldexp(1.0, -34), e33 = std::ldexp(1.0, -33);  // exact near 1
 
-    bd_mat a(6);
-    // |Re det| = 1e-10 exactly: floored
-    a(1, 1) = 1e-10; a(1, 4) = 1.0;
-    // 1.1e-10: kept
-    a(2, 1) = 1.1e-10; a(2, 4) = 1.0;
-    // |Im det| = 1e-10 with Re det = 0: floored to a real determinant
-    a(3, 1) = cplx(0.0, 1e-10); a(3, 4) = 1.0;
-    // |Im det| = 1.1e-10: kept
-    a(4, 1) = cplx(0.0, 1.1e-10); a(4, 4) = 1.0;
+    bd_mat a(7);
+    // [[1, 1], [1, 1 + 2^-34]]: det 5.8e-11 against products of size 2: floored
+    a(1, 1) = 1.0; a(1, 2) = 1.0; a(1, 3) = 1.0; a(1, 4) = 1.0 + e34;
+    // det 1.2e-10: kept
+    a(2, 1) = 1.0; a(2, 2) = 1.0; a(2, 3) = 1.0; a(2, 4) = 1.0 + e33;
+    // det i 2^-34: floored to a real determinant
+    a(3, 1) = 1.0; a(3, 2) = 1.0; a(3, 3) = 1.0; a(3, 4) = cplx(1.0, e34);
+    // diag(1e-10, 1): small but regular, inverted as it is
+    a(4, 1) = 1e-10; a(4, 4) = 1.0;
     // exactly singular [[1,1],[1,1]]
     a(5, 1) = 1.0; a(5, 2) = 1.0; a(5, 3) = 1.0; a(5, 4) = 1.0;
     // identity
     a(6, 1) = 1.0; a(6, 4) = 1.0;
+    // 1e-6 [[1,1],[1,1]]: singular at its own size 2e-12, floored there
+    a(7, 1) = 1e-6; a(7, 2) = 1e-6; a(7, 3) = 1e-6; a(7, 4) = 1e-6;
 
     int status = 99;
-    bd_inv(6, a, status);
+    bd_inv(7, a, status);
     EXPECT_EQ(status, 0);
 
-    // The floored and the true determinant differ by 1.3e-8 relative.
-    EXPECT_NEAR(a(1, 1).real() * floor, 1.0, 1e-14);
-    EXPECT_GT(std::abs(a(1, 1).real() * 1e-10 - 1.0), 1e-8);
-    EXPECT_NEAR(a(1, 4).real(), 1e-10 / floor, 1e-15);
+    EXPECT_NEAR(a(1, 2).real() * floor, -1.0, 1e-14);
+    EXPECT_NEAR(a(2, 2).real() * e33, -1.0, 1e-14);
+    EXPECT_NEAR(a(3, 2).real() * floor, -1.0, 1e-14);
+    EXPECT_EQ(a(3, 2).imag(), 0.0);
 
-    EXPECT_NEAR(a(2, 1).real() * 1.1e-10, 1.0, 1e-14);
-    EXPECT_NEAR(a(2, 4).real(), 1.0, 1e-15);
-
-    EXPECT_NEAR(a(3, 1).real() * floor, 1.0, 1e-14);
-    EXPECT_EQ(a(3, 1).imag(), 0.0);
-    EXPECT_NEAR(a(4, 1).imag(), -1.0 / 1.1e-10, 1.0);
+    EXPECT_NEAR(a(4, 1).real() * 1e-10, 1.0, 1e-14);
     EXPECT_NEAR(a(4, 4).real(), 1.0, 1e-15);
-    EXPECT_NEAR(a(4, 4).imag(), 0.0, 1e-15);
 
     for (int c = 1; c <= 4; ++c) {
         EXPECT_TRUE(std::isfinite(a(5, c).real()));
         const double sign = (c == 1 || c == 4) ? 1.0 : -1.0;
         EXPECT_NEAR(a(5, c).real() * floor, sign, 1e-14);
         EXPECT_EQ(a(5, c).imag(), 0.0);
+        EXPECT_NEAR(a(7, c).real() * floor * 2e-12, sign * 1e-6, 1e-20);
     }
 
     EXPECT_EQ(a(6, 1), cplx(1.0, 0.0));
