@@ -82,7 +82,7 @@ void patch_entry(const run_setup& s, layer_cursor& cur, run_streams& st, grating
     std::vector<std::array<double, 4>> bounds;
     double c1 = 0.0, c2 = 0.0, c3 = 0.0, c4 = 0.0;
     for (int p = 1; p <= ieps; ++p) {
-        const nk_record pat = layer_material(s.par.lambda, cur, st.materials());
+        const nk_record pat = read_material(s.par.lambda, cur.mat_src, st.materials());
         const cplx n_pat = pat.n;
         if (pat.read_error) stop(read_error_patch_eps);
         if (pat.neg_k) stop(neg_k_layer);
@@ -102,10 +102,7 @@ void patch_entry(const run_setup& s, layer_cursor& cur, run_streams& st, grating
         eps_pat(p) = n_read[at];
         for (int k = 1; k <= 4; ++k) rect(k, p) = bounds[at][static_cast<std::size_t>(k - 1)];
     }
-    for (int p = 1; p <= ieps; ++p) {
-        eps_pat(p) = eps_pat(p) * eps_pat(p);
-        if (eps_pat(p).imag() < 0.0) stop(neg_k_layer);
-    }
+    for (int p = 1; p <= ieps; ++p) eps_pat(p) = eps_pat(p) * eps_pat(p);
 
     layer_thickness(cur, src, read_error_thickness);
 
@@ -154,7 +151,7 @@ void pixel_map_entry(const run_setup& s, layer_cursor& cur, run_streams& st, gra
     std::string fill_name;
     if (!read_record(src, {textio::text(fill_name, 260)})) stop(read_error_fill_info);
 
-    const nk_record bg = layer_material(s.par.lambda, cur, st.materials());
+    const nk_record bg = read_material(s.par.lambda, cur.mat_src, st.materials());
     const cplx n_bg = bg.n;
     if (bg.read_error) stop(read_error_fill_background);
     if (bg.neg_k) stop(neg_k_layer);
@@ -173,7 +170,7 @@ void pixel_map_entry(const run_setup& s, layer_cursor& cur, run_streams& st, gra
     // larger than the file ends at a read error rather than a huge allocation.
     std::vector<cplx> eps_pat(1);
     for (int k = 1; k <= fill_count; ++k) {
-        const nk_record rec = layer_material(s.par.lambda, cur, materials);
+        const nk_record rec = read_material(s.par.lambda, cur.mat_src, materials);
         const cplx n_k = rec.n;
         if (rec.read_error) stop(read_error_fill_index);
         if (rec.neg_k) stop(neg_k_layer);
@@ -224,7 +221,7 @@ void raster_entry(const run_setup& s, layer_cursor& cur, run_streams& st, int la
     // Refractive indices (background first); the painters square them.
     array1<cplx> eps_pat(nmat);
     for (int k = 1; k <= nmat; ++k) {
-        const nk_record rec = layer_material(s.par.lambda, cur, st.materials());
+        const nk_record rec = read_material(s.par.lambda, cur.mat_src, st.materials());
         const cplx n_k = rec.n;
         if (rec.read_error) stop(read_error_patch_eps);
         if (rec.neg_k) stop(neg_k_layer);

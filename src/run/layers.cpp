@@ -22,15 +22,6 @@ textio::line_source& entry_stream(const layer_cursor& cur, run_streams& st) {
     return st.stack;
 }
 
-nk_record layer_material(double lambda, layer_cursor& cur,
-                         const structure::material_streams& streams) {
-    const nk_record m = read_material(lambda, cur.mat_src, streams);
-    // n and -n give the same permittivity: a negative n with a positive k is
-    // gain too.
-    if ((m.n * m.n).imag() < 0.0) cur.gain = true;
-    return m;
-}
-
 void layer_thickness(layer_cursor& cur, textio::line_source& src, const status_entry& read_error) {
     if (!read_thickness(src, cur.thickness)) stop(read_error);
     if (cur.mat_src == 1) cur.thickness = cur.thickness * cur.fak_thick;
@@ -40,7 +31,7 @@ void homogeneous_layer(const run_setup& s, layer_cursor& cur, stack_state& stack
                        run_streams& st) {
     const structure::order_set& o = s.orders;
     const int n = o.norder;
-    const nk_record m = layer_material(s.par.lambda, cur, st.materials());
+    const nk_record m = read_material(s.par.lambda, cur.mat_src, st.materials());
     const cplx n_lay = m.n;
     const cplx eps = n_lay * n_lay;
     if (m.read_error) stop(read_error_layer_index);

@@ -160,7 +160,7 @@ void run(const std::vector<std::string>& args, run_state& rs, run_streams& st, b
     substrate(s, rs.stack, st);
     layer_loop(s, rs.cursor, rs.stack, rs.work, st);
     superstrate_step(s, rs.stack, rs.work, st);
-    per_order_results(s, rs.stack, rs.cursor.gain);
+    per_order_results(s, rs.stack);
 
     if (!s.out.lfout && s.root()) {
         platform::console_line(total_time_line(run_clock, platform::time_of_day_hundredths()));

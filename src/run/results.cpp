@@ -113,7 +113,7 @@ void order_results(const run_setup& s, const stack_state& stack,
     error_tm = (1.0 - sum_tm) * pct;
 }
 
-void per_order_results(const run_setup& s, const stack_state& stack, bool gain) {
+void per_order_results(const run_setup& s, const stack_state& stack) {
     const bool root = s.root();
     std::vector<order_record> records;
     double error_te = 0.0, error_tm = 0.0;
@@ -130,7 +130,7 @@ void per_order_results(const run_setup& s, const stack_state& stack, bool gain) 
         if (s.out.lproject) block = project_block(s, stack, block_finite);
         if (!finite || !block_finite) stop(results_not_finite);
         const double pct = s.out.lpercent ? 100.0 : 1.0;
-        const bool passive = !gain && s.media.n_sup.imag() == 0.0;
+        const bool passive = s.media.n_sup.imag() == 0.0;
         if (passive && (error_te / pct < -energy_margin || error_tm / pct < -energy_margin))
             stop(results_exceed_energy);
     }

@@ -119,7 +119,6 @@ struct layer_cursor {
     int nseq = 0, seq_count = 0;
     double fak_thick = 1.0;
     double thickness = 0.0;   // of the current entry
-    bool gain = false;        // a layer material's n^2 has a negative imaginary part
 };
 
 // The stack joined so far and, per order, the half-spaces the results read.

@@ -42,11 +42,6 @@ constexpr bool rejected_layer_code(long long code) {
 // sequence file while mat_src is 1, else the 2D-stack file.
 textio::line_source& entry_stream(const layer_cursor& cur, run_streams& st);
 
-// A layer material's record from the stream that mat_src selects; sets
-// cur.gain when its permittivity n^2 has a negative imaginary part.
-nk_record layer_material(double lambda, layer_cursor& cur,
-                         const structure::material_streams& streams);
-
 // The thickness record of the current entry into cur.thickness, times
 // fak_thick inside a sequence file; stops with read_error when the record
 // cannot be read or the thickness is below zero.
@@ -84,10 +79,9 @@ void order_results(const run_setup& s, const stack_state& stack,
 // The results step: project file, per-order records, end-of-run records and
 // the console lines of the energy balance (process 0 writes). Before anything
 // is written it stops with 62 when a value to be written is not finite, and
-// with 63 when a stack without gain (gain: a layer material's n^2 has a
-// negative imaginary part) under a lossless superstrate gives back more than
-// the incident energy.
-void per_order_results(const run_setup& s, const stack_state& stack, bool gain);
+// with 63 when the stack (no material has gain) under a lossless superstrate
+// gives back more than the incident energy.
+void per_order_results(const run_setup& s, const stack_state& stack);
 
 // ---- end of a run ----
 

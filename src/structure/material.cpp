@@ -161,8 +161,10 @@ void read_nk_value(cplx& value, double lambda, int mat_src, const material_strea
         value = nk;
         break;
     }
-    // Gain is refused whatever gave the index: a constant, a formula or a table.
-    if (!err_flag && value.imag() < 0.0) neg_k_flag = true;
+    // Gain is refused whatever gave the index: a constant, a formula or a
+    // table. The optics sees the permittivity n^2 only, so a negative n with a
+    // positive k, whose n^2 is that of -n with k < 0, is gain too.
+    if (!err_flag && (value.imag() < 0.0 || (value * value).imag() < 0.0)) neg_k_flag = true;
 }
 
 }  // namespace

@@ -60,9 +60,10 @@ std::vector<stop_case> cases() {
         {"patch_square_negative_imag", "4\n2\n" + nk_record(cplx(-1.5, 0.1)) + "1 0 0 0.5\n" +
                                            good_patch + "0.1\n",
          {}, 27, neg},
-        {"patch_record_before_square_check",
+        // Gain is refused at its material record, before a later faulty record.
+        {"patch_gain_before_later_records",
          "4\n2\n" + nk_record(cplx(-1.5, 0.1)) + "1 0 0 0.5\n" + nk15 + "1 0.5 x 1\n0.1\n", {},
-         42, shape_msg},
+         27, neg},
         {"patch_record_unreadable", "4\n1\n" + nk15 + "1 0 0\n", {}, 42, shape_msg},
         {"patch_thickness_unreadable", "4\n1\n" + good_patch + "thick\n", {}, 28, thick},
         // 10001 strips along dy: one stripe more than the sweep's 10000 steps.

@@ -171,9 +171,9 @@ const hostile_case cases[] = {
          u.files.push_back({"stack.txt", "2D_Stack\n1\n1\n0\n" + gain_formula + "0\n" + sub});
      },
      16, "  Error Imag(n) sup/sub < 0 !"},
-    // n = -1.5 + 0.1i has the permittivity of 1.5 - 0.1i: a gain medium may give more.
+    // n = -1.5 + 0.1i has the permittivity of 1.5 - 0.1i: gain.
     {"film_of_negative_index_has_gain",
-     [](setup& u) { layers(u, 1, film_entry(cplx(-1.5, 0.1), 1.0)); }, 1, end},
+     [](setup& u) { layers(u, 1, film_entry(cplx(-1.5, 0.1), 1.0)); }, 27, "  Error layer: Imag(n) < 0 "},
     {"patch_of_index_near_zero",
      [](setup& u) {
          layers(u, 1, patch_entry({{1e-9, 1.0, 0.0, 0.0, 1.0}}, 0.1));
