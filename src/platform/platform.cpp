@@ -26,6 +26,10 @@ void console_line(std::string_view line) {
 
 bool console_pause(std::string_view prompt) {
     console_line(prompt);
+    // Only a terminal has someone at it. Any other input may never end
+    // (under mpirun, process 0 reads a pipe from the launcher that stays
+    // open when the launcher's own input is closed), so it is not read.
+    if (::isatty(STDIN_FILENO) == 0) return false;
     // Read up to the line end; any character at all counts as an answer, only
     // the end of input (or a read error) means nobody is there to answer.
     bool got_any = false;

@@ -17,8 +17,9 @@ namespace rcwa::platform {
 // that lines of several processes and of a crash are not lost in a buffer.
 void console_line(std::string_view line);
 
-// Shows a prompt line and waits for one line of console input. Returns false
-// when standard input is at its end (or closed): a batch run never hangs here.
+// Shows a prompt line and, when standard input is a terminal, waits for one
+// line of it. Returns false when nothing was read: standard input is no
+// terminal (a file, a pipe, closed) or at its end. A batch run never hangs here.
 bool console_pause(std::string_view prompt);
 
 // ---- file names --------------------------------------------------------------
