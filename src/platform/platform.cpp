@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <malloc.h>
 #include <sched.h>
+#include <stdio_ext.h>
 #include <sys/mman.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -25,6 +26,10 @@ void console_line(std::string_view line) {
 
 bool console_pause(std::string_view prompt) {
     console_line(prompt);
+    // Only a terminal has someone at it. Any other input may never end
+    // (under mpirun, process 0 reads a pipe from the launcher that stays
+    // open when the launcher's own input is closed), so it is not read.
+    if (::isatty(STDIN_FILENO) == 0) return false;
     // Read up to the line end; any character at all counts as an answer, only
     // the end of input (or a read error) means nobody is there to answer.
     bool got_any = false;
@@ -163,14 +168,37 @@ void in_file::close() {
 
 // ---- out_file ------------------------------------------------------------------
 
+namespace {
+
+// A file that cannot be read back is taken to end with its line.
+bool ends_inside_line(int fd, const struct stat& st) {
+    char last = '\n';
+    return st.st_size > 0 && ::pread(fd, &last, 1, st.st_size - 1) == 1 && last != '\n';
+}
+
+void cut_to(int fd, long long size) {
+    if (size < 0) return;
+    while (::ftruncate(fd, static_cast<off_t>(size)) != 0 && errno == EINTR) {
+    }
+}
+
+}  // namespace
+
 out_file::~out_file() { close(); }
 
-out_file::out_file(out_file&& other) noexcept : fp_(std::exchange(other.fp_, nullptr)) {}
+out_file::out_file(out_file&& other) noexcept
+    : fp_(std::exchange(other.fp_, nullptr)),
+      open_size_(std::exchange(other.open_size_, -1)),
+      inside_line_(std::exchange(other.inside_line_, false)),
+      failed_(std::exchange(other.failed_, false)) {}
 
 out_file& out_file::operator=(out_file&& other) noexcept {
     if (this != &other) {
         close();
         fp_ = std::exchange(other.fp_, nullptr);
+        open_size_ = std::exchange(other.open_size_, -1);
+        inside_line_ = std::exchange(other.inside_line_, false);
+        failed_ = std::exchange(other.failed_, false);
     }
     return *this;
 }
@@ -179,7 +207,7 @@ bool out_file::open_append(std::string_view name, bool create_missing) {
     close();
     const std::string path = map_path(name);
     if (path.empty()) return false;
-    // Opened for reading too, so that a block can see how the file ends; a
+    // Opened for reading too, so that a writer can see how the file ends; a
     // file we may only write to is still appended to.
     int flags = O_RDWR | O_APPEND | O_CLOEXEC;
     if (create_missing) flags |= O_CREAT;
@@ -194,13 +222,11 @@ bool out_file::open_append(std::string_view name, bool create_missing) {
         } while (fd < 0 && errno == EINTR);
     }
     if (fd < 0) return false;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        ::close(fd);
-        return false;
-    }
     // Our writers hold the file only for a few records, so waiting is fine.
-    if (flock_retry(fd, LOCK_EX) != 0) {
+    // Its size and end are taken under the lock: no writer of ours changes
+    // them before our close.
+    struct stat st {};
+    if (flock_retry(fd, LOCK_EX) != 0 || ::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
         ::close(fd);
         return false;
     }
@@ -209,19 +235,26 @@ bool out_file::open_append(std::string_view name, bool create_missing) {
         ::close(fd);
         return false;
     }
+    open_size_ = S_ISREG(st.st_mode) ? static_cast<long long>(st.st_size) : -1;
+    inside_line_ = ends_inside_line(fd, st);
+    failed_ = false;
     return true;
 }
 
-bool out_file::write_text(std::string_view text) {
+bool out_file::put(std::string_view text, bool line_end) {
     if (fp_ == nullptr) return false;
-    if (text.empty()) return std::ferror(fp_) == 0;
-    return std::fwrite(text.data(), 1, text.size(), fp_) == text.size();
+    if (text.empty() && !line_end) return std::ferror(fp_) == 0;
+    if (inside_line_) {
+        inside_line_ = false;
+        if (std::fputc('\n', fp_) == EOF) return false;
+    }
+    return std::fwrite(text.data(), 1, text.size(), fp_) == text.size() &&
+           (!line_end || std::fputc('\n', fp_) != EOF);
 }
 
-bool out_file::write_line(std::string_view text) {
-    if (!write_text(text)) return false;
-    return std::fputc('\n', fp_) != EOF;
-}
+bool out_file::write_text(std::string_view text) { return put(text, false); }
+
+bool out_file::write_line(std::string_view text) { return put(text, true); }
 
 bool out_file::empty() {
     if (fp_ == nullptr || std::fflush(fp_) != 0) return false;
@@ -231,25 +264,29 @@ bool out_file::empty() {
 }
 
 bool out_file::write_block(std::string_view text) {
-    if (fp_ == nullptr || std::fflush(fp_) != 0) return false;
+    if (fp_ == nullptr) return false;
     const int fd = ::fileno(fp_);
     struct stat st {};
-    if (::fstat(fd, &st) != 0) return false;
+    if (std::fflush(fp_) != 0 || ::fstat(fd, &st) != 0) {
+        failed_ = true;
+        return false;
+    }
+    inside_line_ = false;  // the end is looked at here, with what was written before
     std::string whole;
     whole.reserve(text.size() + 1);
-    if (st.st_size > 0) {
-        // A file that cannot be read back is taken to end with its line.
-        char last = '\n';
-        if (::pread(fd, &last, 1, st.st_size - 1) == 1 && last != '\n') whole.push_back('\n');
-    }
+    if (ends_inside_line(fd, st)) whole.push_back('\n');
     whole.append(text);
-    // One write call: a process killed now leaves the whole text or none of
-    // it (short writes only come with a full disk or a signal).
+    // One write call; short writes come with a full disk or a signal. A
+    // process killed during a long write can still leave a cut block: the
+    // next block starts on a fresh line, so only the cut one is lost.
     std::size_t done = 0;
     while (done < whole.size()) {
         const ssize_t k = ::write(fd, whole.data() + done, whole.size() - done);
         if (k < 0 && errno == EINTR) continue;
-        if (k <= 0) return false;
+        if (k <= 0) {
+            failed_ = true;
+            return false;
+        }
         done += static_cast<std::size_t>(k);
     }
     return true;
@@ -257,9 +294,25 @@ bool out_file::write_block(std::string_view text) {
 
 bool out_file::close() {
     if (fp_ == nullptr) return true;
-    bool ok = std::fflush(fp_) == 0 && std::ferror(fp_) == 0;
-    if (std::fclose(fp_) != 0) ok = false;
+    const int fd = ::fileno(fp_);
+    bool ok = !failed_ && std::fflush(fp_) == 0 && std::ferror(fp_) == 0;
+    if (!ok) {
+        // fclose would write the buffered rest behind the cut.
+        ::__fpurge(fp_);
+        cut_to(fd, open_size_);
+    }
+    // A copy of the descriptor keeps the file and its lock past fclose, so
+    // that a failed close is cut back as well.
+    const int keep = ok && open_size_ >= 0 ? ::fcntl(fd, F_DUPFD_CLOEXEC, 0) : -1;
+    if (std::fclose(fp_) != 0 && ok) {
+        ok = false;
+        if (keep >= 0) cut_to(keep, open_size_);
+    }
+    if (keep >= 0) ::close(keep);
     fp_ = nullptr;
+    open_size_ = -1;
+    inside_line_ = false;
+    failed_ = false;
     return ok;
 }
 

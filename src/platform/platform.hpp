@@ -17,8 +17,9 @@ namespace rcwa::platform {
 // that lines of several processes and of a crash are not lost in a buffer.
 void console_line(std::string_view line);
 
-// Shows a prompt line and waits for one line of console input. Returns false
-// when standard input is at its end (or closed): a batch run never hangs here.
+// Shows a prompt line and, when standard input is a terminal, waits for one
+// line of it. Returns false when nothing was read: standard input is no
+// terminal (a file, a pipe, closed) or at its end. A batch run never hangs here.
 bool console_pause(std::string_view prompt);
 
 // ---- file names --------------------------------------------------------------
@@ -66,7 +67,11 @@ private:
 };
 
 // A text file opened for appending (created when missing), under an exclusive
-// advisory lock while it is open.
+// advisory lock while it is open. It holds only whole records: when a write
+// or the close fails, a regular file is cut back to the size it had at the
+// open; and a file that ends inside a line (its writer was killed) gets a
+// line end before the first text written to it, so the cut record stays a
+// line of its own.
 class out_file {
 public:
     out_file() = default;
@@ -87,14 +92,21 @@ public:
     // anyone): decided under the lock, so of two writers one finds it empty.
     bool empty();
     // Writes text to the file in one piece, starting it on a fresh line when
-    // the file ends inside a line (a writer killed mid-record leaves such an
-    // end); false when the write fails.
+    // the file ends inside a line (text written before it without a line end,
+    // or a writer killed mid-record); false when the write fails.
     bool write_block(std::string_view text);
-    // Flushes and closes; false when buffered data could not be written.
+    // Flushes and closes; false when a write failed or buffered data could
+    // not be written, and the file is then cut back to its size at the open.
     bool close();
 
 private:
+    // Writes text, then a line end when line_end is set.
+    bool put(std::string_view text, bool line_end);
+
     std::FILE* fp_ = nullptr;
+    long long open_size_ = -1;  // size at the open; -1 for no regular file
+    bool inside_line_ = false;  // the file ends inside a line; nothing written yet
+    bool failed_ = false;       // a block's write failed (the stream keeps its own error)
 };
 
 // ---- clock -------------------------------------------------------------------

@@ -1,8 +1,8 @@
-// A control file locked by a writer, under mpirun: process 0 waits at its
-// "wait" prompt for console input that does not come, while the other
-// processes use up their ten tries at once. Their stop must end the whole
-// job; otherwise process 0 would go on alone into a collective call and the
-// job would never end.
+// A control file locked by a writer, under mpirun: each process uses up its
+// ten tries on its own, and a stop must end the whole job; otherwise a process
+// that met it later would go on alone into a collective call and the job
+// would never end. Console input that stays open and silent is no terminal:
+// the "wait" prompts do not wait for it.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -19,7 +19,7 @@
 namespace rcwa::test {
 namespace {
 
-TEST(mpi, control_file_stop_ends_the_job_while_process_zero_waits) {
+TEST(mpi, control_file_stop_ends_the_job) {
     work_dir d;
     param_input p;
     stack_input s;
@@ -36,7 +36,7 @@ TEST(mpi, control_file_stop_ends_the_job_while_process_zero_waits) {
     const pid_t pid = ::fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {
-        // Console input that stays open and silent: process 0 keeps waiting.
+        // Console input that stays open and silent.
         ::dup2(to_child[0], 0);
         ::close(to_child[0]);
         ::close(to_child[1]);

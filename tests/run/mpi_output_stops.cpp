@@ -1,7 +1,9 @@
 // Stops that only process 0 meets end the whole job under mpirun, with their
 // status and one message: on one host process 0 tells the others, which end
-// with it in order; on ScaLAPACK grids it aborts the job. The files are
-// written once, by process 0.
+// with it in order; on ScaLAPACK grids it aborts the job. A run without
+// result files ends at process 0's console pause even when mpirun's input is
+// closed (process 0 then reads a pipe of the launcher that never ends). The
+// files are written once, by process 0.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -30,7 +32,6 @@ void write_case(const work_dir& d, outctl_input o, int iomax = 1) {
     s.n_sub = 1.5;
     s.nlayer = 2;
     s.entries = film_entry(cplx(2.0, 0.01), 0.1) + film_entry(1.38, 0.11);
-    o.lfout = true;
     o.l_info = false;
     write_inputs(d, p, s, o);
 }
@@ -39,6 +40,7 @@ struct stop_case {
     const char* what;
     int status;
     const char* line;
+    int nprocs = 3;
 };
 
 }  // namespace
@@ -49,12 +51,15 @@ TEST(mpi_output, stops_of_process_zero_end_the_job) {
                               stop_case{"energy", 95, "  cannot open output file "},
                               stop_case{"records", 95, "  write error output file"},
                               stop_case{"project", 750, "  Open error QalderPRoject (.QPR) File "},
-                              stop_case{"memory", 97, "  not enough memory for the arrays of the run"}}) {
-        SCOPED_TRACE(c.what);
+                              stop_case{"memory", 97, "  not enough memory for the arrays of the run"},
+                              stop_case{"pause", 1, " hit any key to finish", 1},
+                              stop_case{"pause", 1, " hit any key to finish", 2}}) {
+        SCOPED_TRACE(std::string(c.what) + ", " + std::to_string(c.nprocs) + " processes");
         work_dir d;
-        outctl_input o;
-        std::vector<std::string> args;
         const std::string what = c.what;
+        outctl_input o;
+        o.lfout = what != "pause";  // no result files: the run ends at the pause
+        std::vector<std::string> args;
         if (what == "table") {
             o.iout = 5;
             o.fname_out = "missing/res.txt";
@@ -72,14 +77,14 @@ TEST(mpi_output, stops_of_process_zero_end_the_job) {
             o.fname_out = "/dev/full";  // every write fails: the disk is full
         } else if (what == "memory") {
             o.fname_out = "res.txt";
-        } else {
+        } else if (what == "project") {
             o.lproject = true;
             o.fname_out_mat = "missing/proj.qpr";
         }
         // More orders than a vector can hold: process 0 alone meets it, the
         // others hold no run arrays.
         write_case(d, o, what == "memory" ? 15000 : 1);
-        const run_result r = run_rcwa(d, args, 3);
+        const run_result r = run_rcwa(d, args, c.nprocs, what == "pause", 60);
         EXPECT_EQ(r.status, c.status % 256) << r.out << r.err;
         EXPECT_EQ(r.count_line(c.line), 1) << r.out;
         EXPECT_EQ(r.err.find("MPI_ABORT"), std::string::npos) << r.err;
@@ -89,6 +94,7 @@ TEST(mpi_output, stops_of_process_zero_end_the_job) {
 TEST(mpi_output, a_stop_of_process_zero_aborts_the_job_on_grids) {
     work_dir d;
     outctl_input o;
+    o.lfout = true;
     o.iout = 0;
     o.fname_out = "/dev/full";
     write_case(d, o);
@@ -102,6 +108,7 @@ TEST(mpi_output, a_stop_of_process_zero_aborts_the_job_on_grids) {
 TEST(mpi_output, files_are_written_once) {
     work_dir d;
     outctl_input o;
+    o.lfout = true;
     o.iout = 0;
     o.i_eff = 1;
     o.fname_out = "res";

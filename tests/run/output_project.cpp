@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "support/run_support.hpp"
@@ -232,29 +233,34 @@ TEST(output_project, single_run_has_no_parameter_record) {
     EXPECT_EQ(zeroth, 2);
 }
 
-TEST(output_project, killed_run_loses_only_its_own_block) {
-    work_dir d;
+TEST(output_project, killed_run_loses_only_its_own_records) {
+    // Two runs (the sweep's first and one more) on files left intact: their
+    // blocks are those of blocks_of_a_sweep.
     const setup c;
-    write_case(d, c);
-    ASSERT_EQ(run_rcwa(d, {"0.6", "0", "-1"}).status, 1);
-    const std::string first = d.read("proj.qpr");
-    // a run killed while it wrote its block leaves it cut inside a line
-    const std::string torn = first.substr(0, first.find("reflection") + 4);
-    d.write("proj.qpr", first + torn);
-    const run_result r = run_rcwa(d, {"0.65", "0", "2"});
-    ASSERT_EQ(r.status, 1) << r.out << r.err;
-    const std::string text = d.read("proj.qpr");
-    const std::size_t keep = first.size() + torn.size();
-    ASSERT_GT(text.size(), keep);
-    EXPECT_EQ(text.substr(0, keep), first + torn);
-    EXPECT_EQ(text[keep], '\n');  // the next block starts on a fresh line
-    const std::vector<project_block> before = read_project(first);
-    const std::vector<project_block> after = read_project(text.substr(keep + 1));
-    ASSERT_EQ(before.size(), 1u);
-    ASSERT_EQ(after.size(), 1u);
-    expect_block(before[0], c, 0.6);
-    EXPECT_DOUBLE_EQ(after[0].par, 0.65);
-    expect_block(after[0], c, 0.65);
+    const char* const names[] = {"proj.qpr", "res1.txt", "energy_error1.txt"};
+    work_dir intact;
+    write_case(intact, c);
+    ASSERT_EQ(run_rcwa(intact, {"0.6", "0", "-1"}).status, 1);
+    ASSERT_EQ(run_rcwa(intact, {"0.65", "0", "1"}).status, 1);
+    for (const char* torn_name : names) {
+        SCOPED_TRACE(torn_name);
+        work_dir d;
+        write_case(d, c);
+        ASSERT_EQ(run_rcwa(d, {"0.6", "0", "-1"}).status, 1);
+        // a run killed while it wrote leaves its records cut inside a line
+        const std::string first = d.read(torn_name);
+        const std::string torn = first.substr(0, first.find('.') + 1);
+        d.write(torn_name, first + torn);
+        const run_result r = run_rcwa(d, {"0.65", "0", "1"});
+        ASSERT_EQ(r.status, 1) << r.out << r.err;
+        // the next records start on a fresh line; the intact files take no line end
+        for (const char* name : names) {
+            const std::string whole = intact.read(name);
+            const std::string expect =
+                std::string_view(name) == torn_name ? first + torn + "\n" + whole.substr(first.size()) : whole;
+            EXPECT_EQ(d.read(name), expect) << name;
+        }
+    }
 }
 
 }  // namespace rcwa::test

@@ -99,7 +99,8 @@ int temp_fd() {
 
 }  // namespace
 
-run_result run_rcwa(const work_dir& dir, const std::vector<std::string>& args, int nprocs) {
+run_result run_rcwa(const work_dir& dir, const std::vector<std::string>& args, int nprocs,
+                    bool stdin_closed, int deadline_s) {
     std::vector<std::string> argv_s;
     if (nprocs > 0) {
         argv_s = {RCWA_MPIRUN, "--oversubscribe", "-np", std::to_string(nprocs), RCWA2D_EXE};
@@ -118,8 +119,8 @@ run_result run_rcwa(const work_dir& dir, const std::vector<std::string>& args, i
     if (pid == 0) {
         ::setpgid(0, 0);
         if (::chdir(dir.path().c_str()) != 0) ::_exit(126);
-        const int in_fd = ::open("/dev/null", O_RDONLY);
-        ::dup2(in_fd, 0);
+        if (stdin_closed) ::close(0);
+        else ::dup2(::open("/dev/null", O_RDONLY), 0);
         ::dup2(out_fd, 1);
         ::dup2(err_fd, 2);
         ::setenv("OMPI_ALLOW_RUN_AS_ROOT", "1", 1);
@@ -134,7 +135,7 @@ run_result run_rcwa(const work_dir& dir, const std::vector<std::string>& args, i
     // test, not block it.
     run_result r;
     int wstatus = 0;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(240);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(deadline_s);
     for (;;) {
         const pid_t w = ::waitpid(pid, &wstatus, WNOHANG);
         if (w == pid) break;

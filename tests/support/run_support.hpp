@@ -40,10 +40,12 @@ struct run_result {
     int count_line(const std::string& line) const;
 };
 
-// Runs rcwa2d in dir with the arguments, stdin from /dev/null. With nprocs > 0
-// it runs under "mpirun --oversubscribe -np nprocs".
+// Runs rcwa2d in dir with the arguments, stdin from /dev/null (closed with
+// stdin_closed). With nprocs > 0 it runs under "mpirun --oversubscribe -np
+// nprocs". A run still going after deadline_s seconds is killed and fails the
+// test.
 run_result run_rcwa(const work_dir& dir, const std::vector<std::string>& args = {},
-                    int nprocs = 0);
+                    int nprocs = 0, bool stdin_closed = false, int deadline_s = 240);
 
 // ---- input files ----
 

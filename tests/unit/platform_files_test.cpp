@@ -2,6 +2,7 @@
 // advisory locks between readers and writers.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -11,6 +12,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include "platform/platform.hpp"
@@ -189,7 +191,7 @@ TEST_F(PlatformFiles, AppendCreatesAppendsAndHonoursOld) {
     EXPECT_FALSE(w.open_append(dir_));  // a folder cannot be appended to
 }
 
-TEST_F(PlatformFiles, BlocksStartOnAFreshLine) {
+TEST_F(PlatformFiles, BlocksAndRecordsStartOnAFreshLine) {
     const std::string p = path("proj.qpr");
     pf::out_file w;
     ASSERT_TRUE(w.open_append(p));
@@ -203,6 +205,15 @@ TEST_F(PlatformFiles, BlocksStartOnAFreshLine) {
     EXPECT_EQ(read_raw(p), "a\ncut\nb\nc\n");
     ASSERT_TRUE(w.open_append("/dev/null", false));
     EXPECT_FALSE(w.empty());  // a device is never a new file
+
+    // a table whose writer was killed inside a record
+    const std::string t = path("tab.txt");
+    write_raw(t, "heading\n 1.0  2.");
+    ASSERT_TRUE(w.open_append(t));
+    EXPECT_TRUE(w.write_line(""));
+    EXPECT_TRUE(w.write_line(" 3.0  4.0"));
+    EXPECT_TRUE(w.close());
+    EXPECT_EQ(read_raw(t), "heading\n 1.0  2.\n\n 3.0  4.0\n");
 }
 
 TEST_F(PlatformFiles, WriteFailuresAreReported) {
@@ -221,4 +232,30 @@ TEST_F(PlatformFiles, WriteFailuresAreReported) {
 
     ASSERT_TRUE(w.open_append("/dev/full", false));
     EXPECT_FALSE(w.write_block("a block\n"));
+
+    // A file at its size limit (SIGXFSZ ignored) takes part of a write and then
+    // fails, as on a full disk: it keeps only the whole records it had, also
+    // with a record written after the failure, for records and blocks.
+    const std::string p = path("tab.txt");
+    const std::string before = "heading\n 1.0\n";
+    rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    const rlimit limit{before.size() + 3, old.rlim_max};
+    const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+    for (const bool block : {false, true}) {
+        for (const std::string& text : {std::string(" 2.0"), big}) {
+            for (const bool more : {false, true}) {
+                write_raw(p, before);
+                ::setrlimit(RLIMIT_FSIZE, &limit);
+                EXPECT_TRUE(w.open_append(p));
+                ok = block ? w.write_block(text) : w.write_line(text);
+                if (more) w.write_line(" 3.0");
+                ok = w.close() && ok;
+                ::setrlimit(RLIMIT_FSIZE, &old);
+                EXPECT_FALSE(ok) << block << text.size() << more;
+                EXPECT_EQ(read_raw(p), before) << block << text.size() << more;
+            }
+        }
+    }
+    std::signal(SIGXFSZ, handler);
 }

@@ -4,10 +4,12 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <functional>
 #include <string>
 
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -23,13 +25,23 @@ struct child_result {
 };
 
 // Runs body in a child whose standard input is `input` (then end of input,
-// unless keep_open) and whose standard output is captured.
+// unless keep_open) through a pipe or a terminal, and whose standard output is
+// captured.
 child_result run_child(const std::string& input, const std::function<int()>& body,
-                       bool keep_open = false) {
+                       bool keep_open = false, bool terminal = false) {
     int in_pipe[2];
     int out_pipe[2];
     child_result r;
-    if (::pipe(in_pipe) != 0 || ::pipe(out_pipe) != 0) return r;
+    if (terminal) {
+        // in_pipe[1]: the keyboard side of a pseudo-terminal; in_pipe[0]: the terminal
+        in_pipe[1] = ::posix_openpt(O_RDWR | O_NOCTTY);
+        if (in_pipe[1] < 0 || ::grantpt(in_pipe[1]) != 0 || ::unlockpt(in_pipe[1]) != 0 ||
+            (in_pipe[0] = ::open(::ptsname(in_pipe[1]), O_RDWR | O_NOCTTY)) < 0)
+            return r;
+    } else if (::pipe(in_pipe) != 0) {
+        return r;
+    }
+    if (::pipe(out_pipe) != 0) return r;
     std::fflush(stdout);
     pid_t pid = ::fork();
     if (pid == 0) {
@@ -88,22 +100,33 @@ TEST(PlatformConsole, PauseEndsAtEndOfInput) {
     });
     EXPECT_EQ(c.status, 2);
     EXPECT_EQ(c.out, "wait\n");
+
+    // A pipe that stays open (mpirun's to process 0) may never end: it is no
+    // terminal, so its line stays unread and nothing waits.
+    auto o = run_child("x\n", [] {
+        const bool answered = pf::console_pause("wait");
+        char line[8] = {};
+        ::fcntl(0, F_SETFL, O_NONBLOCK);
+        return answered ? 1 : ::read(0, line, sizeof line) == 2 && line[0] == 'x' ? 2 : 3;
+    }, true);
+    EXPECT_EQ(o.status, 2);
 }
 
-TEST(PlatformConsole, PauseTakesOneLineOfInput) {
-    // Two pauses take two lines; the third meets the end of input.
-    auto r = run_child("\nsome answer\n", [] {
+TEST(PlatformConsole, PauseTakesOneLineOfATerminal) {
+    // Two pauses take two lines; the third meets the end of input (^D).
+    auto r = run_child("\nsome answer\n\x04", [] {
         int code = 0;
         if (pf::console_pause("a")) code += 1;
         if (pf::console_pause("b")) code += 10;
         if (pf::console_pause("c")) code += 100;
         return code;
-    });
+    }, true, true);
+    if (r.status < 0) GTEST_SKIP() << "no pseudo-terminal";
     EXPECT_EQ(r.status, 11);
     EXPECT_EQ(r.out, "a\nb\nc\n");
 
     // A last line without its line end is still an answer.
-    auto p = run_child("x", [] { return pf::console_pause("p") ? 1 : 2; });
+    auto p = run_child("x\x04\x04", [] { return pf::console_pause("p") ? 1 : 2; }, true, true);
     EXPECT_EQ(p.status, 1);
 }
 
