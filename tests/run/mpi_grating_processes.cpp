@@ -58,7 +58,8 @@ TEST(mpi_grating, every_process_count_agrees_on_one_host_and_on_grids) {
     ASSERT_EQ(t1.table.size(), 25u);
     std::map<int, std::vector<std::string>> one_host_console;
     for (const bool grids : {false, true}) {
-        if (grids) ::setenv("RCWA2D_SCALAPACK", "1", 1);
+        // Set either way: a caller's own setting must not choose the path.
+        ::setenv("RCWA2D_SCALAPACK", grids ? "1" : "0", 1);
         for (const int np : {1, 2, 3, 5}) {
             table_run t;
             grating_stack(t, np);
@@ -122,7 +123,7 @@ TEST(mpi_grating, who_reports_an_eps_fill_error_and_a_layout_warning) {
                     pixel_entry("m.txt", 1.0, 0.1);
         write_inputs(d, p, s, {});
         d.write("m.txt", fill_text({1.5}, 2, {{10, 0}, {5, 1}}));
-        if (grids) ::setenv("RCWA2D_SCALAPACK", "1", 1);
+        ::setenv("RCWA2D_SCALAPACK", grids ? "1" : "0", 1);
         const run_result r = run_rcwa(d, {}, np);
         ::unsetenv("RCWA2D_SCALAPACK");
         EXPECT_EQ(r.status, 89) << r.out << r.err;
