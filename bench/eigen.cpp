@@ -13,6 +13,7 @@
 #include "linalg/distributed.hpp"
 #include "linalg/eigen.hpp"
 #include "linalg/lapack.hpp"
+#include "parallel/processes.hpp"
 #include "../tests/support/dense_check.hpp"
 
 using namespace rcwa::linalg;
@@ -71,7 +72,7 @@ double serial_zgeevx(const full_mat& a0) {
 int main(int argc, char** argv) {
     int my_proc = 0;
     int nprocs = 0;
-    process_info(my_proc, nprocs);  // starts MPI
+    rcwa::parallel::process_info(my_proc, nprocs);  // starts MPI
     std::vector<int> orders;
     for (int i = 1; i < argc; ++i) orders.push_back(std::atoi(argv[i]));
     if (orders.empty()) orders = {882, 1922};
@@ -96,6 +97,6 @@ int main(int argc, char** argv) {
         }
         MPI_Barrier(MPI_COMM_WORLD);
     }
-    process_exit();
+    rcwa::parallel::process_exit();
     return 0;
 }

@@ -18,6 +18,7 @@
 #include "linalg/distributed.hpp"
 #include "linalg/grid.hpp"
 #include "linalg/lapack.hpp"
+#include "parallel/processes.hpp"
 #include "../tests/support/dense_check.hpp"
 
 using namespace rcwa::linalg;
@@ -28,14 +29,14 @@ namespace {
 int proc() {
     int me = 0;
     int count = 0;
-    process_info(me, count);
+    rcwa::parallel::process_info(me, count);
     return me;
 }
 
 int count() {
     int me = 0;
     int n = 0;
-    process_info(me, n);
+    rcwa::parallel::process_info(me, n);
     return n;
 }
 
@@ -254,7 +255,7 @@ void bench_order(int n, int reps) {
 int main(int argc, char** argv) {
     int my_proc = 0;
     int nprocs = 0;
-    process_info(my_proc, nprocs);
+    rcwa::parallel::process_info(my_proc, nprocs);
     int nprow = 1;
     int npcol = 1;
     grid_shape(nprocs, nprow, npcol);
@@ -269,6 +270,6 @@ int main(int argc, char** argv) {
         std::fflush(stdout);
     }
     for (int n : {882, 1922}) bench_order(n, reps);
-    process_exit();
+    rcwa::parallel::process_exit();
     return 0;
 }

@@ -8,6 +8,7 @@
 
 #include "linalg/constants.hpp"
 #include "linalg/distributed.hpp"
+#include "parallel/processes.hpp"
 
 namespace rcwa::linalg {
 
@@ -59,7 +60,7 @@ cplx diag_factor(bool flag, cplx s, cplx z) { return flag ? s : divide(-s, z); }
 bool on_root() {
     int my_proc = 0;
     int nprocs = 0;
-    process_info(my_proc, nprocs);
+    parallel::process_info(my_proc, nprocs);
     return my_proc == 0;
 }
 

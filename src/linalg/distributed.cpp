@@ -4,20 +4,17 @@
 // grid (one process) the grids are still built and freed, but the arithmetic
 // runs in BLAS and LAPACK on process 0's own matrices: the copies would be
 // pure overhead there. In the one-host mode no grid is built: process 0
-// computes as with one process while the others sleep (one_host.hpp).
+// computes as with one process while the others sleep (parallel/processes.hpp).
 #include "linalg/distributed.hpp"
-
-#include <mpi.h>
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <vector>
 
 #include "linalg/grid.hpp"
 #include "linalg/lapack.hpp"
-#include "linalg/one_host.hpp"
 #include "linalg/timing.hpp"
+#include "parallel/processes.hpp"
 #include "platform/platform.hpp"
 #include "textio/free_writer.hpp"
 
@@ -75,19 +72,6 @@ int print_grid_shape(int my_proc, int nprocs) {
 
 }  // namespace
 
-bool kernels_on_root() { return one_host::kernels_on_root(); }
-
-bool start_followed_run() {
-    int my_proc = 0;
-    int nprocs = 0;
-    process_info(my_proc, nprocs);
-    return one_host::start_followed_run(my_proc);
-}
-
-void end_followed_run(int status, const std::vector<std::string>& lines) { one_host::send_end(status, lines); }
-
-void follow_run(int& status, std::vector<std::string>& lines) { one_host::wait_for_end(status, lines); }
-
 void grid_shape(int nprocs, int& nprow, int& npcol) {
     // nprow = int(sqrt(nprocs)), npcol = nprocs / nprow. The root is taken in
     // single precision, like the block size's; below 16785407 processes it
@@ -104,37 +88,12 @@ int block_size(int n) {
     return std::min(16, nb);
 }
 
-void process_info(int& my_proc, int& nprocs) { Cblacs_pinfo(&my_proc, &nprocs); }
-
-void process_exit() {
-    one_host::finish();
-    Cblacs_exit(0);
-}
-
-void abort_job(int status) {
-    std::fflush(stdout);
-    std::fflush(stderr);
-    int started = 0;
-    int ended = 0;
-    MPI_Initialized(&started);
-    MPI_Finalized(&ended);
-    if (started && !ended) {
-        int size = 1;
-        MPI_Comm_size(MPI_COMM_WORLD, &size);
-        // Alone, there is nobody to stop: end MPI in order and spare the user
-        // the launcher's abort notice.
-        if (size > 1) MPI_Abort(MPI_COMM_WORLD, status);
-        MPI_Finalize();
-    }
-    platform::exit_process(status);
-}
-
 void matmult(int n, cplx alpha, const full_mat& a, const full_mat& b, full_mat& c, int& info) {
     info = 0;
     int my_proc = 0;
     int nprocs = 0;
-    process_info(my_proc, nprocs);
-    const bool on_root = kernels_on_root();
+    parallel::process_info(my_proc, nprocs);
+    const bool on_root = parallel::kernels_on_root();
     time_stamp start{};
     if (my_proc == 0) start = take_stamp();
 
@@ -142,7 +101,7 @@ void matmult(int n, cplx alpha, const full_mat& a, const full_mat& b, full_mat& 
         const int grid_size = print_grid_shape(my_proc, nprocs);
         if (my_proc == 0) single_product(n, alpha, a, b, c);
         if (my_proc >= grid_size) info = -1;
-        one_host::kernel_done(my_proc);
+        parallel::kernel_done(my_proc);
         if (my_proc == 0) platform::console_line(timing_line_since("TIME matmult: ", start));
         return;
     }
@@ -208,7 +167,7 @@ void matinv(int mode, int n, full_mat& a, int& /*ierr: never written*/) {
     int my_proc = 0;
     int nprocs = 0;
     process_info_setup(my_proc, nprocs);
-    const bool on_root = kernels_on_root();
+    const bool on_root = parallel::kernels_on_root();
     time_stamp start{};
     if (my_proc == 0) start = take_stamp();
     n = std::max(0, n);
@@ -229,7 +188,7 @@ void matinv(int mode, int n, full_mat& a, int& /*ierr: never written*/) {
         grid_shape(nprocs, nprow, npcol);
         if (my_proc == 0) single_solve(n, a, ident);
         if (my_proc < nprow * npcol) finish_grid_process();
-        one_host::kernel_done(my_proc);
+        parallel::kernel_done(my_proc);
         if (my_proc == 0) platform::console_line(timing_line_since("TIME matinv: ", start));
         return;
     }

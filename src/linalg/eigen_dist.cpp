@@ -5,7 +5,7 @@
 // freed before returning. Processes outside the calculation grid take part in
 // the grid creations and frees only. With one process eigen_dist still builds
 // and frees its grids but computes with LAPACK on process 0's own matrices;
-// in the one-host mode (one_host.hpp) it builds no grid and process 0 alone
+// in the one-host mode (parallel/processes.hpp) it builds no grid and process 0 alone
 // computes so, while the others sleep.
 #include <algorithm>
 #include <vector>
@@ -14,8 +14,8 @@
 #include "linalg/eigen.hpp"
 #include "linalg/grid.hpp"
 #include "linalg/lapack.hpp"
-#include "linalg/one_host.hpp"
 #include "linalg/timing.hpp"
+#include "parallel/processes.hpp"
 #include "platform/platform.hpp"
 #include "textio/free_writer.hpp"
 
@@ -138,12 +138,12 @@ void eigen_dist(int n, int nb, double q_shift, const full_mat& a, array1<cplx>& 
     if (n < 1) return;  // every process sees the same n: nothing to do anywhere
     int my_proc = 0;
     int nprocs = 0;
-    process_info(my_proc, nprocs);
-    if (one_host::kernels_on_root()) {
+    parallel::process_info(my_proc, nprocs);
+    if (parallel::kernels_on_root()) {
         // Every process ends with process 0's status, so that all can act
         // on it alike.
         if (my_proc == 0) single_process_eigen(n, a, eig_val, eig_vl, eig_vr, info);
-        one_host::kernel_done(my_proc, &info);
+        parallel::kernel_done(my_proc, &info);
     } else {
         grid_eigen(n, nb, a, eig_val, eig_vl, eig_vr, info, my_proc, nprocs);
     }

@@ -1,18 +1,46 @@
 #include "linalg/grid.hpp"
 
+#include <mpi.h>
+
 #include <algorithm>
 
 #include "linalg/distributed.hpp"
 #include "linalg/lapack.hpp"
+#include "parallel/processes.hpp"
 
 namespace rcwa::linalg::grid {
 
 namespace {
+
 constexpr int desc_ctxt = 1;  // index of the context entry in a descriptor
+
+// BLACS keeps state of its own for the whole process (its handle on the world
+// communicator, its buffered sends, any grid left open), which must be
+// released while MPI still runs. MPI_Finalize first deletes the attributes of
+// MPI_COMM_SELF, MPI still working: so the processes layer ends MPI without
+// knowing of BLACS, and BLACS is released just before.
+int release_blacs(MPI_Comm, int, void*, void*) {
+    Cblacs_exit(1);  // 1: MPI itself goes on
+    return MPI_SUCCESS;
 }
 
-void process_info_setup(int& my_proc, int& nprocs) {
+// BLACS_PINFO on the MPI that the processes layer has started (BLACS would
+// otherwise start it itself), its release arranged at the first call.
+void blacs_pinfo(int& my_proc, int& nprocs) {
+    parallel::process_info(my_proc, nprocs);
     Cblacs_pinfo(&my_proc, &nprocs);
+    static bool release_arranged = false;  // once per process, as MPI ends once
+    if (release_arranged) return;
+    release_arranged = true;
+    int key = MPI_KEYVAL_INVALID;
+    MPI_Comm_create_keyval(MPI_COMM_NULL_COPY_FN, release_blacs, &key, nullptr);
+    MPI_Comm_set_attr(MPI_COMM_SELF, key, nullptr);
+}
+
+}  // namespace
+
+void process_info_setup(int& my_proc, int& nprocs) {
+    blacs_pinfo(my_proc, nprocs);
     if (nprocs < 1) {
         nprocs = 4;
         Cblacs_setup(&my_proc, &nprocs);
@@ -20,6 +48,9 @@ void process_info_setup(int& my_proc, int& nprocs) {
 }
 
 int system_context() {
+    int my_proc = 0;
+    int nprocs = 0;
+    blacs_pinfo(my_proc, nprocs);
     int ctxt = -1;
     Cblacs_get(0, 0, &ctxt);
     return ctxt;

@@ -16,10 +16,11 @@ namespace rcwa::linalg::grid {
 using desc_t = std::array<int, 9>;
 
 // BLACS_PINFO, falling back to BLACS_SETUP with 4 processes when no process
-// count is known yet.
+// count is known yet. MPI is started by the processes layer, never by BLACS,
+// and BLACS is released as MPI ends.
 void process_info_setup(int& my_proc, int& nprocs);
 
-// The BLACS system context.
+// The BLACS system context (BLACS started as by process_info_setup).
 int system_context();
 
 // A grid created from a copy of the system context; negative on a process

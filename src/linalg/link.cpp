@@ -5,6 +5,7 @@
 #include "linalg/link.hpp"
 
 #include "linalg/distributed.hpp"
+#include "parallel/processes.hpp"
 
 namespace rcwa::linalg {
 
@@ -15,7 +16,7 @@ const cplx one(1.0, 0.0);
 bool on_root() {
     int my_proc = 0;
     int nprocs = 0;
-    process_info(my_proc, nprocs);
+    parallel::process_info(my_proc, nprocs);
     return my_proc == 0;
 }
 

@@ -11,8 +11,8 @@
 #include <stdexcept>
 
 #include "linalg/constants.hpp"
-#include "linalg/distributed.hpp"
 #include "linalg/timing.hpp"
+#include "parallel/processes.hpp"
 #include "platform/platform.hpp"
 #include "run/grating.hpp"
 #include "run/input.hpp"
@@ -191,10 +191,10 @@ std::string total_time_line(const std::array<int, 4>& start, const std::array<in
 int rcwa2d_main(const std::vector<std::string>& args) {
     platform::keep_freed_memory();
     run_state rs;
-    linalg::process_info(rs.setup.my_proc, rs.setup.nprocs);
+    parallel::process_info(rs.setup.my_proc, rs.setup.nprocs);
     // Decided while every process is at the start, before any input is read.
-    linalg::kernels_on_root();
-    const bool followed = linalg::start_followed_run();
+    parallel::kernels_on_root();
+    const bool followed = parallel::start_followed_run();
     const bool leader = followed && rs.setup.root();
     const bool follower = followed && !leader;
     // How this process's part of the run ended. ends_job: a stop that the
@@ -218,18 +218,18 @@ int rcwa2d_main(const std::vector<std::string>& args) {
     if (follower && !end.ends_job) {
         // Process 0 meets the input errors of the start too and sends their
         // lines: the follower prints those, once.
-        linalg::follow_run(end.status, end.lines);
+        parallel::follow_run(end.status, end.lines);
     }
     for (const std::string& line : end.lines) platform::console_line(line);
     // A stop of a follower itself (the control file), or any process's on
     // ScaLAPACK grids, that the others may not meet: they could be waiting
     // for it, so the whole job ends at once.
-    if (end.ends_job && !leader) linalg::abort_job(end.status);
+    if (end.ends_job && !leader) parallel::abort_job(end.status);
     // Process 0 of a followed run: its followers print the lines of an input
     // error as their own; only process 0 prints those of its other stops.
     if (leader)
-        linalg::end_followed_run(end.status, end.ends_job ? std::vector<std::string>{} : end.lines);
-    linalg::process_exit();
+        parallel::end_followed_run(end.status, end.ends_job ? std::vector<std::string>{} : end.lines);
+    parallel::process_exit();
     return end.status;
 }
 

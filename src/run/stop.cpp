@@ -1,6 +1,6 @@
 #include "run/stop.hpp"
 
-#include "linalg/distributed.hpp"
+#include "parallel/processes.hpp"
 #include "platform/platform.hpp"
 #include "textio/free_writer.hpp"
 
@@ -12,7 +12,7 @@ void stop(const status_entry& entry, std::string_view tail) {
 
 void internal_stop() {
     platform::console_line(internal_error_line(std::current_exception()));
-    linalg::abort_job(internal_error.code);
+    parallel::abort_job(internal_error.code);
 }
 
 std::string internal_error_line(const std::exception_ptr& e) {

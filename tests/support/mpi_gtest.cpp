@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "linalg/distributed.hpp"
+#include "parallel/processes.hpp"
 
 namespace rcwa_test {
 
@@ -42,14 +42,14 @@ private:
 int my_proc() {
     int p = 0;
     int n = 0;
-    rcwa::linalg::process_info(p, n);
+    rcwa::parallel::process_info(p, n);
     return p;
 }
 
 int nprocs() {
     int p = 0;
     int n = 0;
-    rcwa::linalg::process_info(p, n);
+    rcwa::parallel::process_info(p, n);
     return n;
 }
 
@@ -85,7 +85,7 @@ int run_mpi_gtest(int argc, char** argv) {
         std::fprintf(stdout, "FAILED on at least one process (see the [process k] lines above)\n");
         std::fflush(stdout);
     }
-    rcwa::linalg::process_exit();
+    rcwa::parallel::process_exit();
     return ok ? 0 : 1;
 }
 

@@ -1,12 +1,13 @@
-// For linalg unit tests whose collective kernels start MPI as a singleton
-// through BLACS: ends MPI once all tests are through. Also brings in the
-// shared dense checks and the stdout capture.
+// For linalg unit tests whose collective kernels start MPI as a singleton:
+// ends MPI once all tests are through. Also brings in the shared dense checks
+// and the stdout capture.
 #pragma once
 
 #include <gtest/gtest.h>
 #include <mpi.h>
 
 #include "linalg/distributed.hpp"
+#include "parallel/processes.hpp"
 #include "support/dense_check.hpp"
 #include "support/stdout_capture.hpp"
 
@@ -19,7 +20,7 @@ public:
         int ended = 0;
         MPI_Initialized(&started);
         MPI_Finalized(&ended);
-        if (started && !ended) rcwa::linalg::process_exit();
+        if (started && !ended) rcwa::parallel::process_exit();
     }
 };
 

@@ -5,9 +5,11 @@
 
 #include "linalg/dense.hpp"
 #include "linalg/distributed.hpp"
+#include "parallel/processes.hpp"
 
 int main(int argc, char** argv) {
     using namespace rcwa::linalg;
+    using namespace rcwa::parallel;
     const int status = argc > 1 ? std::atoi(argv[1]) : 95;
     int my_proc = 0;
     int nprocs = 0;
