@@ -13,7 +13,8 @@
 #include <vector>
 
 #include "linalg/distributed.hpp"
-#include "linalg/eigen.hpp"
+#include "linalg/eigen_dist.hpp"
+#include "linalg/eigen_serial.hpp"
 #include "linalg/lapack.hpp"
 #include "unit/linalg_test_support.hpp"
 
