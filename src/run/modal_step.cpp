@@ -148,7 +148,7 @@ void grating_modal_step(const run_setup& setup, double thickness, stack_state& s
         platform::console_line(linalg::timing_line_since("TIME for rti_link: ", stamp));
         stamp = linalg::take_stamp();
     }
-    structure::t_link(thickness, work.gam, stack.r_mat, stack.t_mat, n);
+    linalg::t_link(thickness, work.gam, stack.r_mat, stack.t_mat, n);
     if (talk) {
         platform::console_line(linalg::timing_line_since("TIME for t_link: ", stamp));
         stamp = linalg::take_stamp();

@@ -107,7 +107,7 @@ void sweep(int q, rule r, const order_set& orders, int ieps, const array1<cplx>&
         full_mat s(l);
         for (int k = 1; k <= l; ++k)
             for (int j = 1; j <= l; ++j) s(j, k) = diff_val[static_cast<std::size_t>(j - k + l - 1)];
-        if (r == rule::inverse) linalg::matinv_lapack(l, s, 0);
+        if (r == rule::inverse) linalg::matinv_lapack(l, s);
         stripes.push_back(std::move(s));
 
         counter -= 1;

@@ -77,7 +77,7 @@ void layer_eps_matrices(bool li_rules, full_mat& grid, double grid_angle, const 
 
     if (!li_rules || !(grid_angle == 0.0)) {
         eps_fourier_fft(grid, m, orders, eps_inv_rule);
-        linalg::matinv_lapack(n, eps_inv_rule, 0);
+        linalg::matinv_lapack(n, eps_inv_rule);
     }
 
     if (li_rules) {
@@ -87,7 +87,7 @@ void layer_eps_matrices(bool li_rules, full_mat& grid, double grid_angle, const 
         linalg::mat_copy(n, eps_li_1, eps_conv);
     }
 
-    linalg::matinv_lapack(n, eps_conv, 0);
+    linalg::matinv_lapack(n, eps_conv);
 }
 
 void eps_fourier_fft(full_mat& grid, int m, const order_set& orders, full_mat& out) {
@@ -129,7 +129,7 @@ void toeplitz_inv(int m, int n, const cplx* c, full_mat& t) {
             t(s, r) = c[wrap(s - r, m)];
         }
     }
-    linalg::matinv_lapack(n, t, 0);
+    linalg::matinv_lapack(n, t);
 }
 
 void stack_line_fb(char direction, int n, int /*m*/, int r, int s, std::vector<full_mat>& stack,
@@ -169,13 +169,13 @@ void eps_matrix_separable(const array1<cplx>& n, const array1<cplx>& cy, const a
             out(a, b) = (d1 < -p || d1 > p || d2 < -q || d2 > q) ? cplx(0.0, 0.0) : c[at(d1, d2)];
         }
     }
-    linalg::matinv_lapack(norder, out, 0);
+    linalg::matinv_lapack(norder, out);
 }
 
 void mat_mix_inv(int n, double a, double b, const full_mat& am, const full_mat& bm, full_mat& r) {
     for (int j = 1; j <= n; ++j)
         for (int i = 1; i <= n; ++i) r(i, j) = a * a * am(i, j) + b * b * bm(i, j);
-    linalg::matinv_lapack(n, r, 0);
+    linalg::matinv_lapack(n, r);
 }
 
 }  // namespace rcwa::structure
