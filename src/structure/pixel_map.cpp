@@ -5,10 +5,12 @@
 // Order differences are wrapped periodically onto the grid (the grid is one
 // period sampled at M points). With M >= nmax1d this is the usual aliasing;
 // a smaller grid then still reads inside its arrays.
+#include "structure/pixel_map.hpp"
+
 #include <cmath>
 #include <vector>
 
-#include "structure/fourier.hpp"
+#include "structure/fft.hpp"
 
 namespace rcwa::structure {
 
@@ -51,44 +53,6 @@ void grid_li_core(full_mat& w, int m, const array1<int>& idx_inv, const array1<i
 }
 
 }  // namespace
-
-void layer_eps_matrices(bool li_rules, full_mat& grid, double grid_angle, const order_set& orders,
-                        grating_eps& eps) {
-    const int m = grid.order();
-    const int n = orders.norder;
-    full_mat& eps_conv = eps.eps_conv;
-    full_mat& eps_li_1 = eps.eps_li_1;
-    full_mat& eps_li_2 = eps.eps_li_2;
-    full_mat& eps_inv_rule = eps.eps_inv_rule;
-    const cplx zero(0.0, 0.0);
-    linalg::mat_set_diag(n, eps_conv, zero);
-    linalg::mat_set_diag(n, eps_li_2, zero);
-    linalg::mat_set_diag(n, eps_li_1, zero);
-    linalg::mat_set_diag(n, eps_inv_rule, zero);
-
-    eps_fourier_fft(grid, m, orders, eps_conv);
-
-    for (int j = 1; j <= m; ++j) {
-        for (int i = 1; i <= m; ++i) {
-            const cplx z = grid(i, j);
-            grid(i, j) = std::conj(z) * (1.0 / (z * std::conj(z)).real());
-        }
-    }
-
-    if (!li_rules || !(grid_angle == 0.0)) {
-        eps_fourier_fft(grid, m, orders, eps_inv_rule);
-        linalg::matinv_lapack(n, eps_inv_rule);
-    }
-
-    if (li_rules) {
-        grid_li_cols(grid, m, orders, eps_li_1);
-        grid_li_rows(grid, m, orders, eps_li_2);
-    } else {
-        linalg::mat_copy(n, eps_li_1, eps_conv);
-    }
-
-    linalg::matinv_lapack(n, eps_conv);
-}
 
 void eps_fourier_fft(full_mat& grid, int m, const order_set& orders, full_mat& out) {
     const array1<int>& ord_i1 = orders.ord_i1;

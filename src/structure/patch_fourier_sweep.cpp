@@ -3,11 +3,12 @@
 // permittivity varies along the other direction only, so one Toeplitz matrix
 // of that direction describes it (inverted for Li's inverse rule), and the
 // stripes are joined by Fourier integrals across the sweep direction.
+#include "structure/patch_fourier.hpp"
+
 #include <cmath>
 #include <vector>
 
 #include "linalg/constants.hpp"
-#include "structure/fourier.hpp"
 
 namespace rcwa::structure {
 
