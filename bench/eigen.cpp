@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "linalg/distributed.hpp"
-#include "linalg/eigen.hpp"
+#include "linalg/eigen_dist.hpp"
 #include "linalg/lapack.hpp"
 #include "parallel/processes.hpp"
 #include "../tests/support/dense_check.hpp"

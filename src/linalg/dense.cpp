@@ -101,7 +101,7 @@ void csqrt_sign(cplx& w, cplx z, double s) {
     w = cplx(wr, wi);
 }
 
-void matinv_lapack(int n, full_mat& a, int /*ignored*/) {
+void matinv_lapack(int n, full_mat& a) {
     if (n <= 0) return;
     assert(a.order() >= n);
     std::vector<int> pivots(static_cast<std::size_t>(n));

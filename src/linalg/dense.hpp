@@ -84,7 +84,7 @@ void mat_scale(int n, full_mat& a, double s);
 void mat_copy(int n, full_mat& dst, const full_mat& src);
 void mul_2x2(const mat2& a, const mat2& b, mat2& c);
 void csqrt_sign(cplx& w, cplx z, double s);
-void matinv_lapack(int n, full_mat& a, int ignored);
+void matinv_lapack(int n, full_mat& a);
 double phase_deg(cplx z);
 double c_modulus(cplx z);
 

@@ -11,7 +11,8 @@
 #include <vector>
 
 #include "linalg/distributed.hpp"
-#include "linalg/eigen.hpp"
+#include "linalg/eigen_dist.hpp"
+#include "linalg/eigen_serial.hpp"
 #include "linalg/grid.hpp"
 #include "linalg/lapack.hpp"
 #include "linalg/timing.hpp"

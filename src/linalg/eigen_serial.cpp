@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "linalg/constants.hpp"
-#include "linalg/eigen.hpp"
+#include "linalg/eigen_serial.hpp"
 #include "linalg/lapack.hpp"
 #include "platform/platform.hpp"
 #include "textio/free_writer.hpp"

@@ -1,7 +1,8 @@
 // The full-form link steps. Every product and inverse goes through the
 // collective kernels, so every process makes the same calls in the same
 // order; the element-wise steps between them matter on process 0 alone and
-// are skipped elsewhere, and only process 0 holds the work matrices.
+// are skipped elsewhere, and only process 0 holds the work matrices. t_link,
+// element-wise only, runs on every process.
 #include "linalg/link.hpp"
 
 #include "linalg/distributed.hpp"
@@ -68,6 +69,21 @@ void rt_link(const full_mat& a, const full_mat& b, full_mat& r, full_mat& t, int
     product(n, one, work1, work2, r);
     if (root) mat_copy(n, work1, t);
     product(n, one, work1, work2, t);
+}
+
+cplx phase_factor(double d, cplx g) { return std::exp(cplx(0.0, d) * g); }
+
+void t_link(double d, const array1<cplx>& gam, full_mat& r_mat, full_mat& t_mat, int norder) {
+    const int n2 = 2 * norder;
+    std::vector<cplx> e(static_cast<std::size_t>(n2));
+    for (int k = 1; k <= n2; ++k) e[k - 1] = phase_factor(d, gam(k));
+    for (int j = 1; j <= n2; ++j) {
+        const cplx ej = e[j - 1];
+        for (int i = 1; i <= n2; ++i) {
+            r_mat(i, j) = (e[i - 1] * r_mat(i, j)) * ej;
+            t_mat(i, j) = ej * t_mat(i, j);
+        }
+    }
 }
 
 void rti_link_gen(const full_mat& a, const full_mat& b, const full_mat& c, const full_mat& d,

@@ -1,6 +1,7 @@
 // The reflection/transmission recursion that joins a layer, given by its mode
-// blocks, onto the state (r, t): full form (collective) and block-diagonal
-// form (serial, order by order).
+// blocks, onto the state (r, t), and carries the state through the layer's
+// thickness: full form (link.cpp, collective) and block-diagonal form
+// (link_bd.cpp, serial, order by order).
 #pragma once
 
 #include "linalg/dense.hpp"
@@ -11,17 +12,29 @@ namespace rcwa::linalg {
 void rti_link(const full_mat& a, const full_mat& b, full_mat& r, full_mat& t, int n);
 void rt_link(const full_mat& a, const full_mat& b, full_mat& r, full_mat& t, int n);
 
+// exp(i d g), the exponent formed as the product (0, d) * g: the phase a mode
+// of normal wave vector g gathers over the thickness d.
+cplx phase_factor(double d, cplx g);
+
+// Through the thickness d of a layer whose 2N modes have the normal wave
+// vectors gam: r(i, j) gains the phases of modes i and j, t(i, j) that of
+// mode j (r and t 2N by 2N, norder = N). Serial, on every process.
+void t_link(double d, const array1<cplx>& gam, full_mat& r_mat, full_mat& t_mat, int norder);
+
 // ---- block-diagonal form (N orders; r and t are 2N by 2N) ----
 void bd_mul_full(int norder, const bd_mat& a, const full_mat& f, bd_mat& z);
 void full_mul_bd(int norder, const full_mat& f, const bd_mat& b, bd_mat& z);
 void full_mul_bd_full(int norder, const full_mat& f, const bd_mat& b, full_mat& g);
 void bd_mul_bd_full(int norder, const bd_mat& a, const bd_mat& b, full_mat& g);
 void bd_add(int norder, const bd_mat& a, const bd_mat& b, bd_mat& z);
-void bd_inv(int norder, bd_mat& a, int& status);
+void bd_inv(int norder, bd_mat& a);
 void rti_link_bd(const bd_mat& a, const bd_mat& b, const bd_mat& c, const bd_mat& d, full_mat& r,
                  full_mat& t, int norder);
 void rt_link_bd(const bd_mat& a, const bd_mat& b, const bd_mat& c, const bd_mat& d, full_mat& r,
                 full_mat& t, int norder);
+// t_link for a state that is still block-diagonal: the four blocks of each
+// order alone.
+void t_link_bd(double d, const array1<cplx>& gam, full_mat& r_mat, full_mat& t_mat, int norder);
 
 // ---- variants that no step of a run calls ----
 void rti_link_gen(const full_mat& a, const full_mat& b, const full_mat& c, const full_mat& d,

@@ -7,16 +7,18 @@
 #include <array>
 #include <climits>
 #include <cstdlib>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "linalg/dense.hpp"
-#include "linalg/distributed.hpp"
 #include "platform/platform.hpp"
 #include "run/steps.hpp"
 #include "run/stop.hpp"
 #include "structure/fourier.hpp"
 #include "structure/material.hpp"
+#include "structure/raster.hpp"
 #include "textio/free_reader.hpp"
 #include "textio/free_writer.hpp"
 
@@ -40,13 +42,6 @@ bool grid_exponent_ok(int kexp, int nmax1d) {
     return kexp >= 0 && kexp <= max_kexp && (1 << kexp) >= nmax1d;
 }
 
-void allocate_eps(int n, grating_eps& eps) {
-    eps.eps_conv.resize(n);
-    eps.eps_li_1.resize(n);
-    eps.eps_li_2.resize(n);
-    eps.eps_inv_rule.resize(n);
-}
-
 }  // namespace
 
 void grating_layer(const run_setup& s, layer_cursor& cur, stack_state& stack, scratch& work,
@@ -67,8 +62,6 @@ void grating_layer(const run_setup& s, layer_cursor& cur, stack_state& stack, sc
 void patch_entry(const run_setup& s, layer_cursor& cur, run_streams& st, grating_eps& eps) {
     cur.lay_diag = false;
     textio::line_source& src = entry_stream(cur, st);
-    const structure::order_set& o = s.orders;
-    const int n = o.norder;
 
     int ieps = 0;
     if (!read_record(src, {&ieps})) stop(read_error_ieps);
@@ -95,47 +88,20 @@ void patch_entry(const run_setup& s, layer_cursor& cur, run_streams& st, grating
             if (!structure::patch_bound_in_cell(v)) stop(patch_outside_cell, std::to_string(p));
         bounds.push_back(b);
     }
-    array1<cplx> eps_pat(ieps);
+    array1<cplx> eps_pat(ieps);  // permittivities n^2
     structure::rect_table rect(ieps);
     for (int p = 1; p <= ieps; ++p) {
         const std::size_t at = static_cast<std::size_t>(p - 1);
-        eps_pat(p) = n_read[at];
+        eps_pat(p) = n_read[at] * n_read[at];
         for (int k = 1; k <= 4; ++k) rect(k, p) = bounds[at][static_cast<std::size_t>(k - 1)];
     }
-    for (int p = 1; p <= ieps; ++p) eps_pat(p) = eps_pat(p) * eps_pat(p);
 
     layer_thickness(cur, src, read_error_thickness);
 
-    allocate_eps(n, eps);
-    linalg::mat_set_diag(n, eps.eps_inv_rule, cplx(0.0, 0.0));
-
-    if (s.hdr.li_rules) {
-        // The edge sweep does not check the layout (patch_fourier does).
-        structure::patch_layout_check(ieps, rect);
-        bool too_many = false;
-        structure::patch_fourier_stripes(o, ieps, eps_pat, rect, eps.eps_conv, too_many);
-        structure::patch_li(true, o, ieps, eps_pat, rect, eps.eps_li_1, too_many);
-        if (too_many) stop(too_many_patches);
-        structure::patch_li(false, o, ieps, eps_pat, rect, eps.eps_li_2, too_many);
-        if (too_many) stop(too_many_patches);
-    } else {
-        structure::patch_fourier(o, ieps, eps_pat, rect, eps.eps_conv);
-        linalg::mat_copy(n, eps.eps_li_1, eps.eps_conv);
-    }
-
-    int status = 0;
-    if (!(s.hdr.grid_angle == 0.0) || !s.hdr.li_rules) {
-        array1<cplx> inv_eps(ieps);
-        for (int p = 1; p <= ieps; ++p) inv_eps(p) = cplx(1.0, 0.0) / eps_pat(p);
-        if (s.hdr.li_rules) {
-            bool unused_flag = false;  // the same patches: their count passed above
-            structure::patch_fourier_stripes(o, ieps, inv_eps, rect, eps.eps_inv_rule, unused_flag);
-        } else {
-            structure::patch_fourier(o, ieps, inv_eps, rect, eps.eps_inv_rule);
-        }
-        linalg::matinv(1, n, eps.eps_inv_rule, status);
-    }
-    linalg::matinv(1, n, eps.eps_conv, status);
+    std::optional<grating_eps> built =
+        structure::layer_eps_matrices(s.hdr.li_rules, eps_pat, rect, s.hdr.grid_angle, s.orders);
+    if (!built) stop(too_many_patches);
+    eps = std::move(*built);
 
     if (s.talk())
         platform::console_line((textio::free_line() << " eh_inv").str());
@@ -146,7 +112,6 @@ void patch_entry(const run_setup& s, layer_cursor& cur, run_streams& st, grating
 void pixel_map_entry(const run_setup& s, layer_cursor& cur, run_streams& st, grating_eps& eps) {
     cur.lay_diag = false;
     textio::line_source& src = entry_stream(cur, st);
-    const int n = s.orders.norder;
 
     std::string fill_name;
     if (!read_record(src, {textio::text(fill_name, 260)})) stop(read_error_fill_info);
@@ -204,8 +169,7 @@ void pixel_map_entry(const run_setup& s, layer_cursor& cur, run_streams& st, gra
 
     layer_thickness(cur, src, read_error_fill_info);
 
-    allocate_eps(n, eps);
-    structure::layer_eps_matrices(s.hdr.li_rules, fill_pixels, s.hdr.grid_angle, s.orders, eps);
+    eps = structure::layer_eps_matrices(s.hdr.li_rules, fill_pixels, s.hdr.grid_angle, s.orders);
 }
 
 // ---- rasters of one or two shapes (types 9 and 10) ----------------------------------
@@ -214,35 +178,32 @@ void raster_entry(const run_setup& s, layer_cursor& cur, run_streams& st, int la
                   grating_eps& eps) {
     cur.lay_diag = false;
     textio::line_source& src = entry_stream(cur, st);
-    const int n = s.orders.norder;
     const bool two_shapes = std::llabs(static_cast<long long>(layer_type)) == raster_two_code;
     const int nmat = two_shapes ? 3 : 2;
 
     // Refractive indices (background first); the painters square them.
-    array1<cplx> eps_pat(nmat);
+    array1<cplx> n_mat(nmat);
     for (int k = 1; k <= nmat; ++k) {
         const nk_record rec = read_material(s.par.lambda, cur.mat_src, st.materials());
         const cplx n_k = rec.n;
         if (rec.read_error) stop(read_error_patch_eps);
         if (rec.neg_k) stop(neg_k_layer);
-        eps_pat(k) = n_k;
+        n_mat(k) = n_k;
     }
 
-    array1<double> shape_power(2), shape_angle(2);
-    array1<double> size1(2), centre1(2), size2(2), centre2(2);
+    std::array<structure::raster_shape, 2> shapes{};
     double c1 = 0.0, c2 = 0.0, c3 = 0.0, c4 = 0.0;
-    const int nshape = two_shapes ? 2 : 1;
-    for (int k = 1; k <= nshape; ++k) {
-        if (!read_finite(src, {&shape_power(k)})) stop(read_error_patch);
+    const std::size_t nshape = two_shapes ? 2 : 1;
+    for (std::size_t k = 0; k < nshape; ++k) {
+        structure::raster_shape& shape = shapes[k];
+        if (!read_finite(src, {&shape.power})) stop(read_error_patch);
         if (!read_finite(src, {&c1, &c2, &c3, &c4})) stop(read_error_patch);
-        if (!read_finite(src, {&shape_angle(k)})) stop(read_error_thickness);
+        if (!read_finite(src, {&shape.rot})) stop(read_error_thickness);
         // Lengths in micrometres in either file.
-        array1<double>& size = k == 1 ? size1 : size2;
-        array1<double>& centre = k == 1 ? centre1 : centre2;
-        size(1) = c1 / s.hdr.dy;
-        size(2) = c2 / s.hdr.dz;
-        centre(1) = c3 / s.hdr.dy;
-        centre(2) = c4 / s.hdr.dz;
+        shape.width_y = c1 / s.hdr.dy;
+        shape.width_z = c2 / s.hdr.dz;
+        shape.centre_y = c3 / s.hdr.dy;
+        shape.centre_z = c4 / s.hdr.dz;
     }
 
     int kexp = 0;
@@ -251,18 +212,16 @@ void raster_entry(const run_setup& s, layer_cursor& cur, run_streams& st, int la
     const int m = 1 << kexp;
     layer_thickness(cur, src, read_error_thickness);
 
-    allocate_eps(n, eps);
     full_mat eps_grid(m);
     const bool shape_flag = layer_type > 0;
     const double ratio = s.hdr.dz / s.hdr.dy;
     if (two_shapes) {
-        structure::fill_eps_grid2(shape_flag, ratio, s.hdr.grid_angle, eps_pat, size1, centre1, size2,
-                                  centre2, shape_angle, m, eps_grid, shape_power);
+        structure::fill_eps_grid2(shape_flag, ratio, s.hdr.grid_angle, n_mat, shapes[0], shapes[1], m,
+                                  eps_grid);
     } else {
-        structure::fill_eps_grid(shape_flag, ratio, s.hdr.grid_angle, eps_pat, size1, centre1,
-                                 shape_angle(1), m, eps_grid, shape_power(1));
+        structure::fill_eps_grid(shape_flag, ratio, s.hdr.grid_angle, n_mat, shapes[0], m, eps_grid);
     }
-    structure::layer_eps_matrices(s.hdr.li_rules, eps_grid, s.hdr.grid_angle, s.orders, eps);
+    eps = structure::layer_eps_matrices(s.hdr.li_rules, eps_grid, s.hdr.grid_angle, s.orders);
 }
 
 }  // namespace rcwa::run

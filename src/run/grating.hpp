@@ -4,7 +4,6 @@
 // those matrices into the layer's modes and joins the layer onto r_mat, t_mat.
 #pragma once
 
-#include "linalg/dense.hpp"
 #include "run/input.hpp"
 #include "run/state.hpp"
 #include "structure/fourier.hpp"
@@ -26,13 +25,10 @@ void pixel_map_entry(const run_setup& s, layer_cursor& cur, run_streams& st, gra
 void raster_entry(const run_setup& s, layer_cursor& cur, run_streams& st, int layer_type,
                   grating_eps& eps);
 
-// The modal step: factors, product, eigen-decomposition, mode matrices and the
-// three link steps through the layer's thickness. Frees the four matrices of eps.
+// The modal step: the layer's modes (structure/grating_modes.hpp), then the
+// three link steps through the layer's thickness. Frees the four matrices of
+// eps.
 void grating_modal_step(const run_setup& s, double thickness, stack_state& stack, scratch& work,
                         grating_eps& eps);
-
-// Sets to exactly zero every entry of the n by n matrix m whose real and
-// imaginary parts are both below 1e-9 in magnitude (NaN parts stay).
-void clear_tiny_entries(int n, full_mat& m);
 
 }  // namespace rcwa::run

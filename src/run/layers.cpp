@@ -48,14 +48,14 @@ void homogeneous_layer(const run_setup& s, layer_cursor& cur, stack_state& stack
         structure::uniform_layer_bd(o, grid_angle, eps, s.media.k0sq, work.p_bd, work.q_bd, work.x_bd,
                                     work.y_bd);
         linalg::rti_link_bd(work.p_bd, work.q_bd, work.x_bd, work.y_bd, stack.r_mat, stack.t_mat, n);
-        structure::t_link_bd(cur.thickness, work.gam, stack.r_mat, stack.t_mat, n);
+        linalg::t_link_bd(cur.thickness, work.gam, stack.r_mat, stack.t_mat, n);
         linalg::rt_link_bd(work.p_bd, work.q_bd, work.x_bd, work.y_bd, stack.r_mat, stack.t_mat, n);
     } else {
         structure::uniform_layer(o, grid_angle, eps, s.media.k0sq, work.p_mat, work.q_mat, work.x_mat,
                                  work.y_mat);
         if (s.talk()) platform::console_line("rti_link: g1");
         linalg::rti_link(work.p_mat, work.x_mat, stack.r_mat, stack.t_mat, 2 * n);
-        structure::t_link(cur.thickness, work.gam, stack.r_mat, stack.t_mat, n);
+        linalg::t_link(cur.thickness, work.gam, stack.r_mat, stack.t_mat, n);
         if (s.talk()) platform::console_line(" rt_link: g1");
         linalg::rt_link(work.p_mat, work.x_mat, stack.r_mat, stack.t_mat, 2 * n);
     }

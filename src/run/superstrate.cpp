@@ -24,7 +24,7 @@ void superstrate_step(const run_setup& s, stack_state& stack, scratch& work, run
 
     if (talk) platform::console_line("rti_link: sup");
     linalg::rti_link(work.p_mat, work.x_mat, stack.r_mat, stack.t_mat, 2 * n);
-    structure::t_link(s.media.thick_sup, stack.kn_sup, stack.r_mat, stack.t_mat, n);
+    linalg::t_link(s.media.thick_sup, stack.kn_sup, stack.r_mat, stack.t_mat, n);
     st.stack.close();
 
     if (talk) platform::console_line(linalg::timing_line_since("TIME superstrate: ", start));

@@ -1,14 +1,16 @@
-// The two factors P and Q of a grating layer's eigenproblem M = P Q, in the
-// oblique coordinates of the lattice (s = sin of the grid angle).
+// The two factors P and Q of a grating layer's eigenproblem. k0sq multiplies
+// each Fourier matrix entry on its own before anything else touches it.
+#include "structure/eigen_factors.hpp"
+
 #include <cmath>
 
 #include "linalg/constants.hpp"
-#include "structure/fourier.hpp"
 
 namespace rcwa::structure {
 
 namespace {
 
+using linalg::cplx;
 using linalg::deg_to_rad;
 const cplx i_unit(0.0, 1.0);
 
@@ -35,8 +37,9 @@ void eigen_matrix_eps(const order_set& orders, double k0sq, const full_mat& eps_
     }
 }
 
-void eigen_matrix_li(const order_set& orders, const full_mat& eps_li_1, const full_mat& eps_li_2,
-                     const full_mat& eps_inv_rule, double grid_angle, full_mat& q_mat) {
+void eigen_matrix_li(const order_set& orders, double k0sq, const full_mat& eps_li_1,
+                     const full_mat& eps_li_2, const full_mat& eps_inv_rule, double grid_angle,
+                     full_mat& q_mat) {
     const int n = orders.norder;
     const double s = std::sin(grid_angle * deg_to_rad);
     const double c2 = 1.0 - s * s;
@@ -46,18 +49,19 @@ void eigen_matrix_li(const order_set& orders, const full_mat& eps_li_1, const fu
         const double kza = orders.kz(a);
         for (int b = 1; b <= n; ++b) {
             const double d = a == b ? 1.0 : 0.0;
-            const cplx v = eps_inv_rule(a, b);
+            const cplx v = k0sq * eps_inv_rule(a, b);
             const cplx diag = i_unit * (s * v - d * kya * kza);
             q_mat(a, b) = diag;
             q_mat(n + a, n + b) = -diag;
-            q_mat(a, n + b) = i_unit * (d * kza * kza - c2 * eps_li_2(a, b) - s2 * v);
-            q_mat(n + a, b) = i_unit * (c2 * eps_li_1(a, b) + s2 * v - d * kya * kya);
+            q_mat(a, n + b) = i_unit * (d * kza * kza - c2 * (k0sq * eps_li_2(a, b)) - s2 * v);
+            q_mat(n + a, b) = i_unit * (c2 * (k0sq * eps_li_1(a, b)) + s2 * v - d * kya * kya);
         }
     }
 }
 
-void eigen_matrix_mix(const order_set& orders, double mix_weight, const full_mat& eps_li_1,
-                      const full_mat& eps_inv_rule, double grid_angle, full_mat& q_mat) {
+void eigen_matrix_mix(const order_set& orders, double k0sq, double mix_weight,
+                      const full_mat& eps_li_1, const full_mat& eps_inv_rule, double grid_angle,
+                      full_mat& q_mat) {
     const int n = orders.norder;
     const double s = std::sin(grid_angle * deg_to_rad);
     const double c2 = 1.0 - s * s;
@@ -68,8 +72,8 @@ void eigen_matrix_mix(const order_set& orders, double mix_weight, const full_mat
         const double kza = orders.kz(a);
         for (int b = 1; b <= n; ++b) {
             const double d = a == b ? 1.0 : 0.0;
-            const cplx v = eps_inv_rule(a, b);
-            const cplx am = eps_li_1(a, b);
+            const cplx v = k0sq * eps_inv_rule(a, b);
+            const cplx am = k0sq * eps_li_1(a, b);
             const cplx diag = i_unit * (s * v - d * kya * kza);
             q_mat(a, b) = diag;
             q_mat(n + a, n + b) = -diag;

@@ -1,12 +1,13 @@
 // Radix-2 complex FFT of power-of-two length, in place, unscaled. The stage
 // count, the angle step and every twiddle factor are single precision: the
 // pixel-map matrices of the system carry exactly this rounding.
+#include "structure/fft.hpp"
+
 #include <cmath>
 #include <utility>
 #include <vector>
 
 #include "linalg/constants.hpp"
-#include "structure/fourier.hpp"
 
 namespace rcwa::structure {
 

@@ -1,4 +1,4 @@
-// Half-spaces, homogeneous layers and thickness propagation.
+// Half-spaces and homogeneous layers.
 #include "structure/modal.hpp"
 
 #include <cmath>
@@ -6,6 +6,7 @@
 
 #include "linalg/constants.hpp"
 #include "linalg/lapack.hpp"
+#include "linalg/link.hpp"
 #include "structure/orders.hpp"
 
 namespace rcwa::structure {
@@ -18,9 +19,6 @@ namespace {
 using linalg::deg_to_rad;
 
 cplx times_i(cplx z) { return cplx(-z.imag(), z.real()); }
-
-// Phase factor exp(i d g), the exponent formed as the product (0, d) * g.
-cplx phase(double d, cplx g) { return std::exp(cplx(0.0, d) * g); }
 
 struct order_k {
     double ky, kz;
@@ -90,7 +88,7 @@ void halfspace_te_tm(const order_set& orders, double grid_angle, full_mat& r_mat
         basis(k, c, s, b);
         basis_inv(k, c, s, bi);
         const cplx kap = kn_sub(o);
-        const cplx e = phase(d_sub, kap);
+        const cplx e = linalg::phase_factor(d_sub, kap);
         sm[0] = 0.0, sm[1] = kap, sm[2] = -k_sub / kap, sm[3] = 0.0;
         dm[0] = e, dm[1] = 0.0, dm[2] = 0.0, dm[3] = -(e * k_sub) / kap;
         mul_2x2(sm, bi, w);
@@ -240,35 +238,6 @@ void uniform_layer_bd(const order_set& orders, double grid_angle, cplx eps, doub
             y_bd(i, col) = work2(i, col);
             x_bd(i, col) = -work2(i, col);
         }
-    }
-}
-
-void t_link(double d, const array1<cplx>& gam, full_mat& r_mat, full_mat& t_mat, int norder) {
-    const int n2 = 2 * norder;
-    std::vector<cplx> e(static_cast<std::size_t>(n2));
-    for (int k = 1; k <= n2; ++k) e[k - 1] = phase(d, gam(k));
-    for (int j = 1; j <= n2; ++j) {
-        const cplx ej = e[j - 1];
-        for (int i = 1; i <= n2; ++i) {
-            r_mat(i, j) = (e[i - 1] * r_mat(i, j)) * ej;
-            t_mat(i, j) = ej * t_mat(i, j);
-        }
-    }
-}
-
-void t_link_bd(double d, const array1<cplx>& gam, full_mat& r_mat, full_mat& t_mat, int norder) {
-    for (int i = 1; i <= norder; ++i) {
-        const int j = norder + i;
-        const cplx e1 = phase(d, gam(i));
-        const cplx e2 = phase(d, gam(j));
-        r_mat(i, i) = r_mat(i, i) * e1 * e1;
-        r_mat(i, j) = r_mat(i, j) * e1 * e2;
-        r_mat(j, i) = r_mat(j, i) * e2 * e1;
-        r_mat(j, j) = r_mat(j, j) * e2 * e2;
-        t_mat(i, i) *= e1;
-        t_mat(j, i) *= e1;
-        t_mat(i, j) *= e2;
-        t_mat(j, j) *= e2;
     }
 }
 

@@ -1,5 +1,5 @@
-// Half-spaces, homogeneous layers and the propagation of the reflection/
-// transmission state through a layer's thickness.
+// Half-spaces and homogeneous layers: the substrate's state and the mode
+// blocks of a layer of one permittivity.
 #pragma once
 
 #include "linalg/dense.hpp"
@@ -46,9 +46,6 @@ void kn_uniform(const order_set& orders, double grid_angle, double k0sq, cplx ep
 // -i(s K - ky kz), K = k0sq eps moved to the grazing floor of kn_uniform.
 void uniform_q_blocks(const order_set& orders, double grid_angle, double k0sq, cplx eps,
                       bd_mat& out);
-
-void t_link(double d, const array1<cplx>& gam, full_mat& r_mat, full_mat& t_mat, int norder);
-void t_link_bd(double d, const array1<cplx>& gam, full_mat& r_mat, full_mat& t_mat, int norder);
 
 // ---- routines that no step of a run calls ----
 void uniform_layer_alt(int norder, const array1<cplx>& kn, cplx eps, bd_mat& m1, bd_mat& m2,

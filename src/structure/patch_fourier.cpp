@@ -1,13 +1,14 @@
 // Closed-form Fourier coefficients of a layer of axis-parallel rectangular
 // patches (used when Li's rules are off), and the layout rules of every patch
 // layer: bounds inside the cell, the overlap and area checks.
+#include "structure/patch_fourier.hpp"
+
 #include <cmath>
 #include <cstdlib>
 #include <vector>
 
 #include "linalg/constants.hpp"
 #include "platform/platform.hpp"
-#include "structure/fourier.hpp"
 #include "textio/fixed_writer.hpp"
 
 namespace rcwa::structure {

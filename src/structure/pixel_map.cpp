@@ -5,10 +5,12 @@
 // Order differences are wrapped periodically onto the grid (the grid is one
 // period sampled at M points). With M >= nmax1d this is the usual aliasing;
 // a smaller grid then still reads inside its arrays.
+#include "structure/pixel_map.hpp"
+
 #include <cmath>
 #include <vector>
 
-#include "structure/fourier.hpp"
+#include "structure/fft.hpp"
 
 namespace rcwa::structure {
 
@@ -52,44 +54,6 @@ void grid_li_core(full_mat& w, int m, const array1<int>& idx_inv, const array1<i
 
 }  // namespace
 
-void layer_eps_matrices(bool li_rules, full_mat& grid, double grid_angle, const order_set& orders,
-                        grating_eps& eps) {
-    const int m = grid.order();
-    const int n = orders.norder;
-    full_mat& eps_conv = eps.eps_conv;
-    full_mat& eps_li_1 = eps.eps_li_1;
-    full_mat& eps_li_2 = eps.eps_li_2;
-    full_mat& eps_inv_rule = eps.eps_inv_rule;
-    const cplx zero(0.0, 0.0);
-    linalg::mat_set_diag(n, eps_conv, zero);
-    linalg::mat_set_diag(n, eps_li_2, zero);
-    linalg::mat_set_diag(n, eps_li_1, zero);
-    linalg::mat_set_diag(n, eps_inv_rule, zero);
-
-    eps_fourier_fft(grid, m, orders, eps_conv);
-
-    for (int j = 1; j <= m; ++j) {
-        for (int i = 1; i <= m; ++i) {
-            const cplx z = grid(i, j);
-            grid(i, j) = std::conj(z) * (1.0 / (z * std::conj(z)).real());
-        }
-    }
-
-    if (!li_rules || !(grid_angle == 0.0)) {
-        eps_fourier_fft(grid, m, orders, eps_inv_rule);
-        linalg::matinv_lapack(n, eps_inv_rule, 0);
-    }
-
-    if (li_rules) {
-        grid_li_cols(grid, m, orders, eps_li_1);
-        grid_li_rows(grid, m, orders, eps_li_2);
-    } else {
-        linalg::mat_copy(n, eps_li_1, eps_conv);
-    }
-
-    linalg::matinv_lapack(n, eps_conv, 0);
-}
-
 void eps_fourier_fft(full_mat& grid, int m, const order_set& orders, full_mat& out) {
     const array1<int>& ord_i1 = orders.ord_i1;
     const array1<int>& ord_i2 = orders.ord_i2;
@@ -129,7 +93,7 @@ void toeplitz_inv(int m, int n, const cplx* c, full_mat& t) {
             t(s, r) = c[wrap(s - r, m)];
         }
     }
-    linalg::matinv_lapack(n, t, 0);
+    linalg::matinv_lapack(n, t);
 }
 
 void stack_line_fb(char direction, int n, int /*m*/, int r, int s, std::vector<full_mat>& stack,
@@ -169,13 +133,13 @@ void eps_matrix_separable(const array1<cplx>& n, const array1<cplx>& cy, const a
             out(a, b) = (d1 < -p || d1 > p || d2 < -q || d2 > q) ? cplx(0.0, 0.0) : c[at(d1, d2)];
         }
     }
-    linalg::matinv_lapack(norder, out, 0);
+    linalg::matinv_lapack(norder, out);
 }
 
 void mat_mix_inv(int n, double a, double b, const full_mat& am, const full_mat& bm, full_mat& r) {
     for (int j = 1; j <= n; ++j)
         for (int i = 1; i <= n; ++i) r(i, j) = a * a * am(i, j) + b * b * bm(i, j);
-    linalg::matinv_lapack(n, r, 0);
+    linalg::matinv_lapack(n, r);
 }
 
 }  // namespace rcwa::structure

@@ -6,12 +6,13 @@
 // shape when any lattice image of the shape holds it, so a shape that reaches
 // past its cell continues in the neighbouring cells and a shape larger than
 // the cell overlaps its own images.
+#include "structure/raster.hpp"
+
 #include <algorithm>
 #include <cmath>
 #include <vector>
 
 #include "linalg/constants.hpp"
-#include "structure/fourier.hpp"
 
 namespace rcwa::structure {
 
@@ -26,11 +27,16 @@ double wrap_to_cell(double u) {
     return u;
 }
 
-struct raster_shape {
+// A raster_shape as the painter reads it.
+struct half_shape {
     double a, b;      // half-widths (fractions of dy, dz)
     double c1, c2;    // centre offset from the middle of the cell
     double rot, p;    // rotation in degrees, exponent
 };
+
+half_shape halves(const raster_shape& s) {
+    return {0.5 * s.width_y, 0.5 * s.width_z, s.centre_y, s.centre_z, s.rot, s.power};
+}
 
 // The lattice and a shape's turn: lattice coordinates (u, v) from the centre
 // give y = u + ratio sin(angle) v, z = cos(angle) v on an oblique lattice with
@@ -41,7 +47,7 @@ struct shape_frame {
     double ratio, sin_a, cos_a, sin_t, cos_t;
 };
 
-shape_frame frame_of(bool shape_flag, double ratio, double grid_angle, const raster_shape& s) {
+shape_frame frame_of(bool shape_flag, double ratio, double grid_angle, const half_shape& s) {
     const double alpha = grid_angle * deg_to_rad, th = s.rot * deg_to_rad;
     // A NaN angle counts as a rotation.
     return {shape_flag, !(s.rot == 0.0), ratio, std::sin(alpha), std::cos(alpha),
@@ -50,7 +56,7 @@ shape_frame frame_of(bool shape_flag, double ratio, double grid_angle, const ras
 
 // Is the sample at lattice coordinates (u, v), measured from the shape's
 // centre, inside the shape?
-bool sample_inside(const shape_frame& f, double u, double v, const raster_shape& s) {
+bool sample_inside(const shape_frame& f, double u, double v, const half_shape& s) {
     double y = u;
     double z = v;
     if (f.oblique) {
@@ -96,7 +102,7 @@ void narrow(double c, double d, double r, double& lo, double& hi) {
 // The image rows that may hold samples at v from the shape's centre, from the
 // box |p1| < a, |p2| < b around the turned superellipse. A turn or centre
 // that is not a finite number holds no sample: no rows then.
-void rows_in_reach(const shape_frame& f, const raster_shape& s, double v,
+void rows_in_reach(const shape_frame& f, const half_shape& s, double v,
                    std::vector<image_row>& rows) {
     rows.clear();
     const double cy = f.turned ? f.cos_t : 1.0, sz = f.turned ? f.sin_t * f.ratio : 0.0;
@@ -126,7 +132,7 @@ void rows_in_reach(const shape_frame& f, const raster_shape& s, double v,
 
 // Does any lattice image of the shape hold the sample at (u, v) from its
 // nearest image's centre? rows: rows_in_reach for v.
-bool image_holds(const shape_frame& f, const raster_shape& s, const std::vector<image_row>& rows,
+bool image_holds(const shape_frame& f, const half_shape& s, const std::vector<image_row>& rows,
                  double u, double v) {
     if (sample_inside(f, u, v, s)) return true;
     for (const image_row& r : rows) {
@@ -139,7 +145,7 @@ bool image_holds(const shape_frame& f, const raster_shape& s, const std::vector<
 
 // Sets every grid entry whose sample lies inside an image of the shape to
 // value; sample j sits at ((j-1) + shift)/M from the lower edge.
-void paint_shape(bool shape_flag, double ratio, double grid_angle, const raster_shape& s,
+void paint_shape(bool shape_flag, double ratio, double grid_angle, const half_shape& s,
                  double shift, int m, cplx value, full_mat& eps_grid) {
     const shape_frame f = frame_of(shape_flag, ratio, grid_angle, s);
     std::vector<image_row> rows;
@@ -175,24 +181,18 @@ bool in_superellipse(double u, double umin, double umax, double v, double vmin, 
 }
 
 void fill_eps_grid(bool shape_flag, double ratio, double grid_angle, const array1<cplx>& n,
-                   const array1<double>& lo, const array1<double>& hi, double rot, int m,
-                   full_mat& eps_grid, double p) {
+                   const raster_shape& shape, int m, full_mat& eps_grid) {
     fill_background(m, n(1) * n(1), eps_grid);
-    const raster_shape s{0.5 * lo(1), 0.5 * lo(2), hi(1), hi(2), rot, p};
-    paint_shape(shape_flag, ratio, grid_angle, s, 0.0, m, n(2) * n(2), eps_grid);
+    paint_shape(shape_flag, ratio, grid_angle, halves(shape), 0.0, m, n(2) * n(2), eps_grid);
 }
 
 void fill_eps_grid2(bool shape_flag, double ratio, double grid_angle, const array1<cplx>& n,
-                    const array1<double>& lo1, const array1<double>& hi1,
-                    const array1<double>& lo2, const array1<double>& hi2,
-                    const array1<double>& rot, int m, full_mat& eps_grid,
-                    const array1<double>& p) {
+                    const raster_shape& shape1, const raster_shape& shape2, int m,
+                    full_mat& eps_grid) {
     fill_background(m, n(1) * n(1), eps_grid);
     // Shape 2 is painted over shape 1.
-    const raster_shape s1{0.5 * lo1(1), 0.5 * lo1(2), hi1(1), hi1(2), rot(1), p(1)};
-    paint_shape(shape_flag, ratio, grid_angle, s1, 0.5, m, n(2) * n(2), eps_grid);
-    const raster_shape s2{0.5 * lo2(1), 0.5 * lo2(2), hi2(1), hi2(2), rot(2), p(2)};
-    paint_shape(shape_flag, ratio, grid_angle, s2, 0.5, m, n(3) * n(3), eps_grid);
+    paint_shape(shape_flag, ratio, grid_angle, halves(shape1), 0.5, m, n(2) * n(2), eps_grid);
+    paint_shape(shape_flag, ratio, grid_angle, halves(shape2), 0.5, m, n(3) * n(3), eps_grid);
 }
 
 }  // namespace rcwa::structure

@@ -10,7 +10,8 @@
 #include <vector>
 
 #include "linalg/distributed.hpp"
-#include "linalg/eigen.hpp"
+#include "linalg/eigen_dist.hpp"
+#include "linalg/eigen_serial.hpp"
 #include "linalg/lapack.hpp"
 #include "support/dense_check.hpp"
 #include "support/mpi_gtest.hpp"

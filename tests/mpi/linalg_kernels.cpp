@@ -18,7 +18,7 @@
 
 #include "linalg/dense.hpp"
 #include "linalg/distributed.hpp"
-#include "linalg/eigen.hpp"
+#include "linalg/eigen_dist.hpp"
 #include "linalg/lapack.hpp"
 #include "linalg/link.hpp"
 #include "support/dense_check.hpp"

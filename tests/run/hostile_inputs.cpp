@@ -138,6 +138,14 @@ const hostile_case cases[] = {
          layers(u, 2, patch_entry({{2.0, 0.8, 0.0, 0.0, 0.8}}, 0.3) + film_entry(2.0, 0.2));
      },
      1, " end write file"},
+    {"grazing_order_in_two_grating_layers",
+     [](setup& u) {
+         u.s.dy = u.s.dz = 0.8;
+         u.p.lambda = 1.6;
+         const patch cell{2.0, 0.8, 0.0, 0.0, 0.8};
+         layers(u, 2, patch_entry({cell}, 0.3) + patch_entry({cell}, 0.2));
+     },
+     1, " end write file"},
     // ---- a periodic cell too small for the numbers ----
     {"period_beyond_range", [](setup& u) { u.s.dy = 1e-300; }, 62,
      "  error: results are not finite numbers"},

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <random>
 
-#include "structure/fourier.hpp"
+#include "structure/eigen_factors.hpp"
 #include "unit/structure_fourier_support.hpp"
 
 namespace {
@@ -50,7 +50,7 @@ TEST(EigenFactors, OneOrderOrthogonalClosedForm) {
     b1(1, 1) = b;
     v1(1, 1) = v;
     eigen_matrix_eps(one, k, econv, 0.0, p);
-    eigen_matrix_li(one, a1, b1, v1, 0.0, q);
+    eigen_matrix_li(one, k, a1, b1, v1, 0.0, q);
     const cplx I(0.0, 1.0);
     const double y = 0.7, z = -1.3;
     EXPECT_NEAR(std::abs(p(1, 1) - I * (z * y * e)), 0.0, 1e-15);
@@ -60,8 +60,8 @@ TEST(EigenFactors, OneOrderOrthogonalClosedForm) {
     // At a zero grid angle the inverse-rule matrix does not enter at all.
     EXPECT_EQ(q(1, 1), I * cplx(-y * z, 0.0));
     EXPECT_EQ(q(2, 2), I * cplx(y * z, 0.0));
-    EXPECT_NEAR(std::abs(q(1, 2) - I * (z * z - b)), 0.0, 1e-15);
-    EXPECT_NEAR(std::abs(q(2, 1) - I * (a - y * y)), 0.0, 1e-15);
+    EXPECT_NEAR(std::abs(q(1, 2) - I * (z * z - k * b)), 0.0, 1e-15);
+    EXPECT_NEAR(std::abs(q(2, 1) - I * (k * a - y * y)), 0.0, 1e-15);
 }
 
 TEST(EigenFactors, OrthogonalGridLeavesInverseRuleOut) {
@@ -69,7 +69,7 @@ TEST(EigenFactors, OrthogonalGridLeavesInverseRuleOut) {
     const order_set l = make_lattice(1, 0.8, 1.1, 0.3, -0.2);
     const int n = l.norder;
     full_mat a = random_mat(n, g), b = random_mat(n, g), v = random_mat(n, g), q(2 * n);
-    eigen_matrix_li(l, a, b, v, 0.0, q);
+    eigen_matrix_li(l, 1.7, a, b, v, 0.0, q);
     for (int r = 1; r <= n; ++r)
         for (int c = 1; c <= n; ++c) {
             const cplx expect = r == c ? cplx(0.0, -l.ky(r) * l.kz(r)) : cplx(0.0, 0.0);
@@ -88,13 +88,13 @@ void check_homogeneous(double angle_deg, bool li) {
     full_mat econv(n), a(n), b(n), v(n), p(2 * n), q(2 * n);
     for (int i = 1; i <= n; ++i) {
         econv(i, i) = 1.0 / eps;
-        a(i, i) = b(i, i) = v(i, i) = k0sq * eps;
+        a(i, i) = b(i, i) = v(i, i) = eps;
     }
     eigen_matrix_eps(l, k0sq, econv, angle_deg, p);
     if (li)
-        eigen_matrix_li(l, a, b, v, angle_deg, q);
+        eigen_matrix_li(l, k0sq, a, b, v, angle_deg, q);
     else
-        eigen_matrix_mix(l, 0.37, a, v, angle_deg, q);
+        eigen_matrix_mix(l, k0sq, 0.37, a, v, angle_deg, q);
     const double c = std::cos(angle_deg * pi / 180.0), s = std::sin(angle_deg * pi / 180.0);
     full_mat m = product(p, q);
     for (int r = 1; r <= 2 * n; ++r)
@@ -132,8 +132,8 @@ TEST(EigenFactors, MixIsLiWithExchangedWeights) {
                     b2(i, j) = w * a(i, j) + (1.0 - w) * v(i, j);
                     a2(i, j) = (1.0 - w) * a(i, j) + w * v(i, j);
                 }
-            eigen_matrix_mix(l, w, a, v, angle, qm);
-            eigen_matrix_li(l, a2, b2, v, angle, ql);
+            eigen_matrix_mix(l, 1.3, w, a, v, angle, qm);
+            eigen_matrix_li(l, 1.3, a2, b2, v, angle, ql);
             EXPECT_LT(max_abs_diff(qm, ql), 1e-12) << angle << " " << w;
         }
     }

@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-#include "structure/fourier.hpp"
+#include "structure/fft.hpp"
 #include "unit/structure_fourier_support.hpp"
 
 namespace {

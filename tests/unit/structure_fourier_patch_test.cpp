@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "structure/fourier.hpp"
+#include "structure/patch_fourier.hpp"
 #include "unit/structure_fourier_support.hpp"
 
 namespace {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "structure/fourier.hpp"
+#include "structure/pixel_map.hpp"
 #include "unit/structure_fourier_support.hpp"
 
 namespace {
@@ -16,6 +17,7 @@ namespace {
 using namespace fourier_test;
 using rcwa::structure::eps_fourier_fft;
 using rcwa::structure::eps_matrix_separable;
+using rcwa::structure::grating_eps;
 using rcwa::structure::grid_li_cols;
 using rcwa::structure::grid_li_rows;
 using rcwa::structure::layer_eps_matrices;
@@ -24,21 +26,8 @@ using rcwa::structure::patch_fourier;
 using rcwa::structure::patch_fourier_stripes;
 using rcwa::structure::rect_table;
 
-// The four matrices, filled with a value no routine writes.
-struct four : rcwa::structure::grating_eps {
-    explicit four(int n) {
-        for (full_mat* m : {&eps_conv, &eps_li_1, &eps_li_2, &eps_inv_rule}) {
-            m->resize(n);
-            for (int j = 1; j <= n; ++j)
-                for (int i = 1; i <= n; ++i) (*m)(i, j) = cplx(99.0, -99.0);
-        }
-    }
-};
-
-four run_layer(bool li, double angle, full_mat grid, const orders& o) {
-    four f(o.n);
-    layer_eps_matrices(li, grid, angle, o.set(), f);
-    return f;
+grating_eps run_layer(bool li, double angle, full_mat grid, const orders& o) {
+    return layer_eps_matrices(li, grid, angle, o.set());
 }
 
 full_mat scaled_identity(int n, cplx v) {
@@ -64,7 +53,7 @@ TEST(PixelMap, UniformMapGivesScaledIdentities) {
         for (int i = 1; i <= 8; ++i) grid(i, j) = e;
     for (const orders& o : {square_orders(1), diamond_orders(2)}) {
         const full_mat ei = scaled_identity(o.n, e), zero(o.n);
-        four f = run_layer(true, 0.0, grid, o);
+        grating_eps f = run_layer(true, 0.0, grid, o);
         EXPECT_LT(max_abs_diff(f.eps_conv, scaled_identity(o.n, 1.0 / e)), 1e-7);
         EXPECT_LT(max_abs_diff(f.eps_li_1, ei), 1e-6);
         EXPECT_LT(max_abs_diff(f.eps_li_2, ei), 1e-6);
@@ -82,8 +71,7 @@ TEST(PixelMap, UniformMapGivesScaledIdentities) {
     // The grid holds 1/eps on return.
     full_mat g2 = grid;
     orders o = square_orders(1);
-    four f(o.n);
-    layer_eps_matrices(true, g2, 0.0, o.set(), f);
+    layer_eps_matrices(true, g2, 0.0, o.set());
     EXPECT_LT(std::abs(g2(3, 5) - 1.0 / e), 1e-15);
 }
 
@@ -188,7 +176,7 @@ TEST(PixelMap, StripeGratingInverseRuleAcrossIsLaurent) {
     const orders o = square_orders(2);
     full_mat conv(o.n);
     eps_fourier_fft(grid, m, o.set(), conv);
-    four f = run_layer(true, 0.0, grid, o);
+    grating_eps f = run_layer(true, 0.0, grid, o);
     EXPECT_LT(max_abs_diff(f.eps_li_1, conv), 1e-5);
     EXPECT_LT(max_abs_diff(f.eps_conv, inverse(conv)), 1e-5);
     // Along the grating the inverse rule differs from Laurent's.
@@ -203,7 +191,7 @@ TEST(PixelMap, CyclicShiftMultipliesByPhase) {
     for (int j2 = 1; j2 <= m; ++j2)
         for (int j1 = 1; j1 <= m; ++j1) shifted(j1 == m ? 1 : j1 + 1, j2) = g(j1, j2);
     const orders o = square_orders(1);
-    four a = run_layer(false, 0.0, g, o), b = run_layer(false, 0.0, shifted, o);
+    grating_eps a = run_layer(false, 0.0, g, o), b = run_layer(false, 0.0, shifted, o);
     double worst = 0.0, worst_inv = 0.0;
     for (int r = 1; r <= o.n; ++r)
         for (int c = 1; c <= o.n; ++c) {
@@ -236,7 +224,7 @@ TEST(PixelMap, SingleOrderMeans) {
         li2 += 1.0 / h2 / 4.0;
     }
     const orders o = square_orders(0);
-    four f = run_layer(true, 5.0, g, o);
+    grating_eps f = run_layer(true, 5.0, g, o);
     EXPECT_LT(std::abs(f.eps_conv(1, 1) - 1.0 / mean), 1e-7);
     EXPECT_LT(std::abs(f.eps_inv_rule(1, 1) - 1.0 / inv_mean), 1e-7);
     EXPECT_LT(std::abs(f.eps_li_1(1, 1) - li1), 1e-7);
@@ -261,7 +249,7 @@ TEST(PixelMap, SmallGridWrapsDifferencesInsideIt) {
                 for (int j1 = 0; j1 < 2; ++j1) want += g(j1 + 1, j2 + 1) * pm1(j1 * d1 + j2 * d2);
             EXPECT_LT(std::abs(out(r, c) - pm1(d1 + d2) * want / 4.0), 1e-12);
         }
-    four f = run_layer(true, 3.0, g, o);
+    grating_eps f = run_layer(true, 3.0, g, o);
     EXPECT_EQ(f.eps_conv.order(), o.n);
 }
 

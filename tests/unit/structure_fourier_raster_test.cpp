@@ -6,7 +6,7 @@
 #include <cmath>
 #include <vector>
 
-#include "structure/fourier.hpp"
+#include "structure/raster.hpp"
 #include "unit/structure_fourier_support.hpp"
 
 namespace {
@@ -15,15 +15,10 @@ using namespace fourier_test;
 using rcwa::structure::fill_eps_grid;
 using rcwa::structure::fill_eps_grid2;
 using rcwa::structure::in_superellipse;
+using rcwa::structure::raster_shape;
 
 const cplx n_bg(1.0, 0.0), n_1(1.5, 0.1), n_2(2.0, 0.0);
 
-array1<double> pair(double a, double b) {
-    array1<double> v(2);
-    v(1) = a;
-    v(2) = b;
-    return v;
-}
 
 array1<cplx> indices() {
     array1<cplx> n(3);
@@ -55,7 +50,7 @@ int differences(const full_mat& a, const full_mat& b) {
 full_mat paint1(bool flag, double ratio, double angle, double w1, double w2, double c1, double c2,
                 double rot, double p, int m) {
     full_mat g(m);
-    fill_eps_grid(flag, ratio, angle, indices(), pair(w1, w2), pair(c1, c2), rot, m, g, p);
+    fill_eps_grid(flag, ratio, angle, indices(), raster_shape{w1, w2, c1, c2, rot, p}, m, g);
     return g;
 }
 
@@ -63,8 +58,8 @@ full_mat paint1(bool flag, double ratio, double angle, double w1, double w2, dou
 full_mat paint2(bool flag, double ratio, double angle, double w1, double w2, double c1, double c2,
                 double rot, double p, int m) {
     full_mat g(m);
-    fill_eps_grid2(flag, ratio, angle, indices(), pair(w1, w2), pair(c1, c2), pair(0.0, 0.0),
-                   pair(0.0, 0.0), pair(rot, 0.0), m, g, pair(p, 2.0));
+    fill_eps_grid2(flag, ratio, angle, indices(), raster_shape{w1, w2, c1, c2, rot, p},
+                   raster_shape{0.0, 0.0, 0.0, 0.0, 0.0, 2.0}, m, g);
     return g;
 }
 
@@ -170,14 +165,14 @@ TEST(Raster, SamplePositionsAndStorage) {
 TEST(Raster, SecondShapeIsPaintedOverTheFirst) {
     const int m = 32;
     full_mat g(m);
-    fill_eps_grid2(false, 1.0, 0.0, indices(), pair(0.5, 0.5), pair(0.0, 0.0), pair(0.5, 0.5),
-                   pair(0.0, 0.0), pair(0.0, 0.0), m, g, pair(2.0, 2.0));
+    fill_eps_grid2(false, 1.0, 0.0, indices(), raster_shape{0.5, 0.5, 0.0, 0.0, 0.0, 2.0},
+                   raster_shape{0.5, 0.5, 0.0, 0.0, 0.0, 2.0}, m, g);
     EXPECT_EQ(fraction_of(g, n_1 * n_1), 0.0);
     EXPECT_GT(fraction_of(g, n_2 * n_2), 0.15);
     // Overlapping shapes: the first keeps only what the second leaves. The
     // samples (k + 1/2)/32 - 1/2 give 12 rows, 13 columns per shape, 6 shared.
-    fill_eps_grid2(false, 1.0, 0.0, indices(), pair(0.4, 0.4), pair(-0.1, 0.0), pair(0.4, 0.4),
-                   pair(0.1, 0.0), pair(0.0, 0.0), m, g, pair(100.0, 100.0));
+    fill_eps_grid2(false, 1.0, 0.0, indices(), raster_shape{0.4, 0.4, -0.1, 0.0, 0.0, 100.0},
+                   raster_shape{0.4, 0.4, 0.1, 0.0, 0.0, 100.0}, m, g);
     EXPECT_EQ(fraction_of(g, n_2 * n_2), 13.0 * 12.0 / 1024.0);
     EXPECT_EQ(fraction_of(g, n_1 * n_1), 7.0 * 12.0 / 1024.0);
 }

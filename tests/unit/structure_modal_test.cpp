@@ -1,4 +1,4 @@
-// Half-spaces, homogeneous layers and thickness propagation.
+// Half-spaces and homogeneous layers.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -266,68 +266,6 @@ TEST(UniformBlocks, SuperstrateStructure) {
         for (int j = 1; j <= 2 * n; ++j)
             for (int i = 1; i <= 2 * n; ++i) nonzero += (*m)(i, j) != cplx(0.0, 0.0);
     EXPECT_EQ(nonzero, 8 * n);
-}
-
-TEST(ThicknessPropagation, FullForm) {
-    const int n = 2;
-    array1<cplx> gam(2 * n);
-    gam(1) = cplx(1.5, 0.1);
-    gam(2) = cplx(0.0, 2.0);
-    gam(3) = cplx(-0.5, 0.3);
-    gam(4) = cplx(2.5, 0.0);
-    full_mat r(2 * n), t(2 * n);
-    fill_garbage(r, 7.0);
-    fill_garbage(t, 8.0);
-    const full_mat r0 = r, t0 = t;
-    t_link(0.0, gam, r, t, n);
-    for (int j = 1; j <= 2 * n; ++j)
-        for (int i = 1; i <= 2 * n; ++i) {
-            EXPECT_EQ(r(i, j), r0(i, j));
-            EXPECT_EQ(t(i, j), t0(i, j));
-        }
-    const double d = 0.42;
-    t_link(d, gam, r, t, n);
-    for (int j = 1; j <= 2 * n; ++j)
-        for (int i = 1; i <= 2 * n; ++i) {
-            // Reflection crosses the layer twice (outgoing i, incident j),
-            // transmission once (incident j).
-            const cplx ei = std::exp(cplx(0, 1) * gam(i) * d), ej = std::exp(cplx(0, 1) * gam(j) * d);
-            EXPECT_NEAR(std::abs(r(i, j) - ei * ej * r0(i, j)), 0.0, 1e-14);
-            EXPECT_NEAR(std::abs(t(i, j) - ej * t0(i, j)), 0.0, 1e-14);
-        }
-    t_link(-d, gam, r, t, n);
-    for (int j = 1; j <= 2 * n; ++j)
-        for (int i = 1; i <= 2 * n; ++i) EXPECT_NEAR(std::abs(r(i, j) - r0(i, j)), 0.0, 1e-13);
-}
-
-TEST(ThicknessPropagation, BlockDiagonalTouchesOnlyBlockDiagonals) {
-    const int n = 3;
-    array1<cplx> gam(2 * n);
-    for (int k = 1; k <= 2 * n; ++k) gam(k) = cplx(0.3 * k, 0.05 * k);
-    full_mat r(2 * n), t(2 * n);
-    fill_garbage(r, 9.0);
-    fill_garbage(t, 10.0);
-    full_mat rf = r, tf = t;
-    const full_mat r0 = r, t0 = t;
-    t_link_bd(0.8, gam, r, t, n);
-    t_link(0.8, gam, rf, tf, n);
-    for (int j = 1; j <= 2 * n; ++j)
-        for (int i = 1; i <= 2 * n; ++i) {
-            if (in_block_diagonal(i, j, n)) {
-                EXPECT_NEAR(std::abs(r(i, j) - rf(i, j)), 0.0, 1e-14);
-                EXPECT_NEAR(std::abs(t(i, j) - tf(i, j)), 0.0, 1e-14);
-            } else {
-                EXPECT_EQ(r(i, j), r0(i, j));
-                EXPECT_EQ(t(i, j), t0(i, j));
-            }
-        }
-    const full_mat r1 = r, t1 = t;
-    t_link_bd(0.0, gam, r, t, n);
-    for (int j = 1; j <= 2 * n; ++j)
-        for (int i = 1; i <= 2 * n; ++i) {
-            EXPECT_EQ(r(i, j), r1(i, j));
-            EXPECT_EQ(t(i, j), t1(i, j));
-        }
 }
 
 TEST(UnusedModalRoutines, AltLayerAndEigenBranch) {

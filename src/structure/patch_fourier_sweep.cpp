@@ -3,11 +3,12 @@
 // permittivity varies along the other direction only, so one Toeplitz matrix
 // of that direction describes it (inverted for Li's inverse rule), and the
 // stripes are joined by Fourier integrals across the sweep direction.
+#include "structure/patch_fourier.hpp"
+
 #include <cmath>
 #include <vector>
 
 #include "linalg/constants.hpp"
-#include "structure/fourier.hpp"
 
 namespace rcwa::structure {
 
@@ -107,7 +108,7 @@ void sweep(int q, rule r, const order_set& orders, int ieps, const array1<cplx>&
         full_mat s(l);
         for (int k = 1; k <= l; ++k)
             for (int j = 1; j <= l; ++j) s(j, k) = diff_val[static_cast<std::size_t>(j - k + l - 1)];
-        if (r == rule::inverse) linalg::matinv_lapack(l, s, 0);
+        if (r == rule::inverse) linalg::matinv_lapack(l, s);
         stripes.push_back(std::move(s));
 
         counter -= 1;

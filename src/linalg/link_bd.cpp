@@ -92,7 +92,7 @@ void bd_add(int norder, const bd_mat& a, const bd_mat& b, bd_mat& z) {
         for (int i = 1; i <= norder; ++i) z(i, c) = a(i, c) + b(i, c);
 }
 
-void bd_inv(int norder, bd_mat& a, int& status) {
+void bd_inv(int norder, bd_mat& a) {
     // A determinant that vanishes to within tiny of the size of its two
     // products becomes the floor, tiny rounded to single precision, at that
     // size: a singular block then gives large finite entries instead of
@@ -112,7 +112,6 @@ void bd_inv(int norder, bd_mat& a, int& status) {
         const cplx cd = std::conj(det);
         put(a, i, {x.w * cd * g, -x.q * cd * g, -x.u * cd * g, x.p * cd * g});
     }
-    status = 0;
 }
 
 // ---- block-diagonal link steps ----
@@ -121,13 +120,12 @@ void rti_link_bd(const bd_mat& a, const bd_mat& b, const bd_mat& c, const bd_mat
                  full_mat& t, int norder) {
     bd_mat work1(norder);
     bd_mat work2(norder);
-    int status = 0;  // bd_inv always reports 0
 
     full_mul_bd(norder, r, b, work1);
     work2 = work1;
     bd_negate(norder, work2);
     bd_add(norder, d, work2, work1);  // d - r b
-    bd_inv(norder, work1, status);
+    bd_inv(norder, work1);
 
     full_mul_bd(norder, r, a, work2);
     bd_negate(norder, work2);
@@ -146,17 +144,32 @@ void rt_link_bd(const bd_mat& a, const bd_mat& b, const bd_mat& c, const bd_mat&
                 full_mat& t, int norder) {
     bd_mat work1(norder);
     bd_mat work2(norder);
-    int status = 0;
 
     bd_mul_full(norder, b, r, work1);
     bd_add(norder, a, work1, work1);
-    bd_inv(norder, work1, status);  // M = (a + b r)^-1
+    bd_inv(norder, work1);  // M = (a + b r)^-1
 
     bd_mul_full(norder, d, r, work2);
     bd_add(norder, c, work2, work2);  // c + d r
 
     bd_mul_bd_full(norder, work2, work1, r);
     full_mul_bd_full(norder, t, work1, t);
+}
+
+void t_link_bd(double d, const array1<cplx>& gam, full_mat& r_mat, full_mat& t_mat, int norder) {
+    for (int i = 1; i <= norder; ++i) {
+        const int j = norder + i;
+        const cplx e1 = phase_factor(d, gam(i));
+        const cplx e2 = phase_factor(d, gam(j));
+        r_mat(i, i) = r_mat(i, i) * e1 * e1;
+        r_mat(i, j) = r_mat(i, j) * e1 * e2;
+        r_mat(j, i) = r_mat(j, i) * e2 * e1;
+        r_mat(j, j) = r_mat(j, j) * e2 * e2;
+        t_mat(i, i) *= e1;
+        t_mat(j, i) *= e1;
+        t_mat(i, j) *= e2;
+        t_mat(j, j) *= e2;
+    }
 }
 
 // ---- diagonal and Cayley variants ----

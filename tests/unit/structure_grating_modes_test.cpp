@@ -5,9 +5,9 @@
 #include <cmath>
 #include <limits>
 
-#include "run/grating.hpp"
+#include "structure/grating_modes.hpp"
 
-namespace rcwa::run {
+namespace rcwa::structure {
 namespace {
 
 TEST(clear_tiny_entries, both_parts_strictly_below_the_threshold) {
@@ -37,4 +37,4 @@ TEST(clear_tiny_entries, both_parts_strictly_below_the_threshold) {
 }
 
 }  // namespace
-}  // namespace rcwa::run
+}  // namespace rcwa::structure
