@@ -74,10 +74,10 @@ void layer_loop(const run_setup& s, layer_cursor& cur, stack_state& stack, scrat
     int i = 1;
     while (i <= nlayer) {
         textio::line_source* src = &st.stack;
-        if (cur.mat_src == 1) {
+        if (cur.mat_src == record_source::sequence_file) {
             ++cur.seq_count;
             if (cur.seq_count > cur.nseq) {
-                cur.mat_src = 0;
+                cur.mat_src = record_source::stack_file;
                 st.seq.close();
             } else {
                 src = &st.seq;
@@ -93,13 +93,13 @@ void layer_loop(const run_setup& s, layer_cursor& cur, stack_state& stack, scrat
             // The records of a sequence or cone entry come from the 2D-stack
             // file and sequence files do not nest: inside a sequence file such
             // an entry would read the wrong file and lose the rest of this one.
-            if (cur.mat_src == 1) stop(read_error_ntype);
+            if (cur.mat_src == record_source::sequence_file) stop(read_error_ntype);
             if (code == cone_code) cone_entry(s.par.lambda, cur, st);
             else sequence_entry(cur, st);
             // The entries still to come must stay countable.
             if (cur.nseq > INT_MAX - (nlayer - i))
                 stop(read_error_seq);
-            cur.mat_src = 1;
+            cur.mat_src = record_source::sequence_file;
             nlayer = nlayer - i + cur.nseq;
             cur.seq_count = 0;
             i = 1;
@@ -154,7 +154,6 @@ void run(const std::vector<std::string>& args, run_state& rs, run_streams& st, b
                 stop(output_init_error);
             s.out.tag_pos = tag_pos;
         }
-        s.out.iout = std::abs(s.out.iout);
     }
 
     substrate(s, rs.stack, st);

@@ -18,7 +18,7 @@ struct order_record {
     // phases in degrees and moduli (EM over k0, ME times k0): EE, EM, ME, MM
     double r_phase[4] = {}, t_phase[4] = {};
     double r_mod[4] = {}, t_mod[4] = {};
-    // ellipsometric values, valid when ellipso is true (ios_arg 0)
+    // ellipsometric values, valid when ellipso is true (run_index_given)
     bool ellipso = false;
     double tan_r = 0, cos_r = 0, tan_t = 0, cos_t = 0;
     // the unscaled amplitudes r_mat/t_mat at (j,w0), (j+N,w0), (j,wm), (j+N,wm)
@@ -36,12 +36,12 @@ bool init_output_files(int code, const output_control& out, const structure::ord
                        int& tag_pos);
 
 // The records of one order inside the window (process 0, lfout true).
-// Uses s.out (iout positive), par_value, k0, n_sub; may throw run_stop 95
+// Uses s.out, par_value, k0, n_sub; may throw run_stop 95
 // (ends_job) when a file cannot be opened or a record not written.
 void write_order_output(const run_setup& s, const order_record& rec);
 
 // Whether every value that write_order_output writes for rec (in the layout
-// s.out.iout, iout positive, and the quantity s.out.i_eff) is finite.
+// s.out.layout() and the quantity s.out.i_eff) is finite.
 bool order_output_finite(const run_setup& s, const order_record& rec);
 
 // After the pass (process 0, lfout true): the closing record of layout 0 and,

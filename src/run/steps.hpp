@@ -39,7 +39,7 @@ constexpr bool rejected_layer_code(long long code) {
 }
 
 // The stream the layer loop took the current entry's type code from: the
-// sequence file while mat_src is 1, else the 2D-stack file.
+// sequence file while the entry's records come from it, else the 2D-stack file.
 textio::line_source& entry_stream(const layer_cursor& cur, run_streams& st);
 
 // The thickness record of the current entry into cur.thickness, times
