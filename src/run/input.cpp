@@ -225,13 +225,17 @@ void read_substrate(const param_file& par, media_values& media, run_streams& st)
 
 // ---- output-control file --------------------------------------------------------------
 
-std::string sweep_name(const std::string& fname_out, int run_index) {
-    const std::size_t p = fname_out.find("  ");
-    std::string base = fname_out.substr(0, p);  // npos: the whole name
+std::string run_index_digits(int run_index) {
     const long long a = std::llabs(static_cast<long long>(run_index));
     const std::string field = textio::edit_i(a, 4);
     const std::size_t keep = a < 10 ? 1 : a < 100 ? 2 : a < 1000 ? 3 : 4;
-    return padded(base + field.substr(4 - keep) + ".txt", 260);
+    return field.substr(4 - keep);
+}
+
+std::string sweep_name(const std::string& fname_out, int run_index) {
+    const std::size_t p = fname_out.find("  ");
+    std::string base = fname_out.substr(0, p);  // npos: the whole name
+    return padded(base + run_index_digits(run_index) + ".txt", 260);
 }
 
 void read_output_control(const command_line& cmd, output_control& out, run_streams& st) {

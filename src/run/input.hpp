@@ -83,8 +83,12 @@ cplx read_material(double lambda, record_source from, const structure::material_
 // zero (a zero thickness is a layer that does nothing).
 bool read_thickness(textio::line_source& src, double& thickness);
 
+// The digits of |run_index| that name the files of a sweep's run, as an I4
+// field writes them ("****" from 10000 on).
+std::string run_index_digits(int run_index);
+
 // The result base name of a sweep run: the part of fname_out before its first
-// two blanks, the digits of |run_index| and ".txt", blank-padded to 260.
+// two blanks, run_index_digits and ".txt", blank-padded to 260.
 std::string sweep_name(const std::string& fname_out, int run_index);
 
 }  // namespace rcwa::run

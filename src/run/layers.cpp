@@ -38,8 +38,7 @@ void homogeneous_layer(const run_setup& s, layer_cursor& cur, stack_state& stack
 
     layer_thickness(cur, entry_stream(cur, st), read_error_thickness);
 
-    structure::kn_orders(o, true, k0sq_eps, work.gam);
-    for (int i = 1; i <= n; ++i) work.gam(n + i) = work.gam(i);
+    structure::kn_orders_2n(o, k0sq_eps, work.gam);
 
     const double grid_angle = s.hdr.grid_angle;
     if (cur.lay_diag) {

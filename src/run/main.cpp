@@ -58,9 +58,7 @@ void free_run_arrays(run_state& rs) { rs = run_state{}; }
 void substrate(run_setup& s, stack_state& stack, run_streams& st) {
     read_substrate(s.par, s.media, st);
     const structure::order_set& o = s.orders;
-    const int n = o.norder;
-    structure::kn_orders(o, true, s.media.k0sq_eps_sub, stack.kn_sub);
-    for (int i = 1; i <= n; ++i) stack.kn_sub(n + i) = stack.kn_sub(i);
+    structure::kn_orders_2n(o, s.media.k0sq_eps_sub, stack.kn_sub);
     structure::mark_propagating(o, s.media.k0sq_eps_sub.real(), stack.n_prop_t, stack.prop_t);
     structure::halfspace_te_tm(o, s.hdr.grid_angle, stack.r_mat, stack.t_mat, stack.kn_sub,
                                s.media.k0sq_eps_sub, s.media.thick_sub);

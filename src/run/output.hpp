@@ -63,8 +63,8 @@ void write_project_file(const run_setup& s, const stack_state& stack);
 
 // ---- names of the result files ----
 
-// "energy_error.txt" for run_index 0, else "energy_error", the digits of
-// |run_index| as in the sweep names ("****" from 10000 on) and ".txt".
+// "energy_error.txt" for run_index 0, else "energy_error", run_index_digits
+// and ".txt".
 std::string energy_name(int run_index);
 
 // Whether the tag character of an order index can stand in a file name

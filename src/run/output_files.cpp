@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/platform.hpp"
+#include "run/input.hpp"
 #include "run/output.hpp"
 #include "run/stop.hpp"
 #include "run/writers.hpp"
@@ -308,12 +309,7 @@ bool delete_old(std::string_view name) {
 
 std::string energy_name(int run_index) {
     if (run_index == 0) return "energy_error.txt";
-    // the last digits of |run_index| in an I4 field, as the sweep names take them
-    long long a = run_index;
-    if (a < 0) a = -a;
-    const std::string field = textio::edit_i(a, 4);
-    const std::size_t keep = a < 10 ? 1 : a < 100 ? 2 : a < 1000 ? 3 : 4;
-    return "energy_error" + field.substr(4 - keep) + ".txt";
+    return "energy_error" + run_index_digits(run_index) + ".txt";
 }
 
 bool tag_names_a_file(int index) {
