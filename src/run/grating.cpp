@@ -13,7 +13,7 @@
 #include "linalg/dense.hpp"
 #include "linalg/distributed.hpp"
 #include "platform/platform.hpp"
-#include "run/steps.hpp"
+#include "run/layers.hpp"
 #include "run/stop.hpp"
 #include "structure/fourier.hpp"
 #include "structure/material.hpp"

@@ -1,11 +1,12 @@
 // Homogeneous, sequence and cone entries of the layer loop, and the codes the
 // loop does not accept.
+#include "run/layers.hpp"
+
 #include <string>
 
 #include "linalg/dense.hpp"
 #include "linalg/link.hpp"
 #include "platform/platform.hpp"
-#include "run/steps.hpp"
 #include "run/stop.hpp"
 #include "structure/material.hpp"
 #include "structure/modal.hpp"

@@ -1,6 +1,8 @@
 // The result files: one-file tables, per-quantity files, the closing record
 // and the energy-error file. Every file is opened for appending, written and
 // closed again, so runs of a sweep and concurrent runs add to the same files.
+#include "run/output_files.hpp"
+
 #include <cmath>
 #include <string>
 #include <string_view>
@@ -8,7 +10,6 @@
 
 #include "platform/platform.hpp"
 #include "run/input.hpp"
-#include "run/output.hpp"
 #include "run/stop.hpp"
 #include "run/writers.hpp"
 #include "textio/fixed_writer.hpp"

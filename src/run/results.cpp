@@ -1,5 +1,7 @@
 // Per-order efficiencies, moduli, phases and ellipsometric values, and the
 // energy balance, from the columns of the incident order in r_mat and t_mat.
+#include "run/results.hpp"
+
 #include <cmath>
 #include <limits>
 #include <string>
@@ -7,7 +9,7 @@
 #include "linalg/dense.hpp"
 #include "linalg/constants.hpp"
 #include "platform/platform.hpp"
-#include "run/steps.hpp"
+#include "run/project_file.hpp"
 #include "run/stop.hpp"
 #include "textio/fixed_writer.hpp"
 #include "textio/free_writer.hpp"

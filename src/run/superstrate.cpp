@@ -1,8 +1,9 @@
 // The superstrate step: the last change of the reflection/transmission state.
+#include "run/superstrate.hpp"
+
 #include "linalg/link.hpp"
 #include "linalg/timing.hpp"
 #include "platform/platform.hpp"
-#include "run/steps.hpp"
 #include "structure/modal.hpp"
 #include "structure/orders.hpp"
 

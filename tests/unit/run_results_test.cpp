@@ -5,7 +5,7 @@
 
 #include <cmath>
 
-#include "run/steps.hpp"
+#include "run/results.hpp"
 
 namespace rcwa::run {
 namespace {

@@ -1,7 +1,7 @@
-// The seam between the results step and the result files: the results step
-// computes the values of every order inside the output window and hands them
-// over here; these routines (process 0 only) write the one-file table, the
-// per-quantity files, the closing record and the energy-error file.
+// The result files: the results step computes the values of every order inside
+// the output window and hands them over here; these routines (process 0 only)
+// write the one-file table, the per-quantity files, the closing record and the
+// energy-error file, and name them.
 #pragma once
 
 #include <string>
@@ -48,18 +48,6 @@ bool order_output_finite(const run_setup& s, const order_record& rec);
 // in the one-file layouts, the energy-error record. May throw run_stop 95
 // (open or write failed; 96 for the closing record).
 void write_run_end(const run_setup& s, double error_te, double error_tm);
-
-// The project file block of this run from the final stack: r_mat, t_mat,
-// kn_sup, kn_sub and the masks, with the order set. finite: whether every
-// number of the block is finite.
-std::string project_block(const run_setup& s, const stack_state& stack, bool& finite);
-// Appends the block to the project file (process 0, lproject true). May throw
-// run_stop 750 (ends_job) when the file cannot be opened or the block not
-// written.
-void write_project_block(const run_setup& s, const std::string& block);
-// Both in one call (no step of a run calls it: the run checks the block
-// before it writes anything).
-void write_project_file(const run_setup& s, const stack_state& stack);
 
 // ---- names of the result files ----
 
