@@ -14,7 +14,7 @@
 
 #include "linalg/dense.hpp"
 #include "platform/platform.hpp"
-#include "run/steps.hpp"
+#include "run/layers.hpp"
 #include "run/stop.hpp"
 #include "structure/fourier.hpp"
 #include "structure/material.hpp"
@@ -75,15 +75,14 @@ void patch_entry(const run_setup& s, layer_cursor& cur, run_streams& st, grating
     std::vector<std::array<double, 4>> bounds;
     double c1 = 0.0, c2 = 0.0, c3 = 0.0, c4 = 0.0;
     for (int p = 1; p <= ieps; ++p) {
-        const nk_record pat = read_material(s.par.lambda, cur.mat_src, st.materials());
-        const cplx n_pat = pat.n;
-        if (pat.read_error) stop(read_error_patch_eps);
-        if (pat.neg_k) stop(neg_k_layer);
+        const cplx n_pat = read_material(s.par.lambda, cur.mat_src, st.materials(),
+                                         read_error_patch_eps, neg_k_layer);
         n_read.push_back(n_pat);
         if (!read_finite(src, {&c1, &c2, &c3, &c4})) stop(read_error_patch);
         // A sequence file gives fractions of the periods already.
         std::array<double, 4> b{c3, c2, c1, c4};
-        if (cur.mat_src != 1) b = {c3 / s.hdr.dz, c2 / s.hdr.dy, c1 / s.hdr.dz, c4 / s.hdr.dy};
+        if (cur.mat_src != record_source::sequence_file)
+            b = {c3 / s.hdr.dz, c2 / s.hdr.dy, c1 / s.hdr.dz, c4 / s.hdr.dy};
         for (double& v : b)
             if (!structure::patch_bound_in_cell(v)) stop(patch_outside_cell, std::to_string(p));
         bounds.push_back(b);
@@ -116,10 +115,8 @@ void pixel_map_entry(const run_setup& s, layer_cursor& cur, run_streams& st, gra
     std::string fill_name;
     if (!read_record(src, {textio::text(fill_name, 260)})) stop(read_error_fill_info);
 
-    const nk_record bg = read_material(s.par.lambda, cur.mat_src, st.materials());
-    const cplx n_bg = bg.n;
-    if (bg.read_error) stop(read_error_fill_background);
-    if (bg.neg_k) stop(neg_k_layer);
+    const cplx n_bg = read_material(s.par.lambda, cur.mat_src, st.materials(),
+                                    read_error_fill_background, neg_k_layer);
 
     textio::file_source fill;
     if (!fill.open(fill_name, false)) stop(open_error_fill);
@@ -127,22 +124,17 @@ void pixel_map_entry(const run_setup& s, layer_cursor& cur, run_streams& st, gra
     if (!read_record(fill, {&fill_count})) stop(read_error_fill);
     if (fill_count < 0) stop(read_error_fill);
 
-    const int mat_src_entry = cur.mat_src;
-    cur.mat_src = 2;
     structure::material_streams materials = st.materials();
     materials.eps_fill = &fill;
     // eps_pat[0] is the background; grown record by record, so that a count
     // larger than the file ends at a read error rather than a huge allocation.
     std::vector<cplx> eps_pat(1);
     for (int k = 1; k <= fill_count; ++k) {
-        const nk_record rec = read_material(s.par.lambda, cur.mat_src, materials);
-        const cplx n_k = rec.n;
-        if (rec.read_error) stop(read_error_fill_index);
-        if (rec.neg_k) stop(neg_k_layer);
+        const cplx n_k = read_material(s.par.lambda, record_source::eps_fill_file, materials,
+                                       read_error_fill_index, neg_k_layer);
         eps_pat.push_back(n_k * n_k);
     }
     eps_pat[0] = n_bg * n_bg;
-    cur.mat_src = mat_src_entry;
 
     int kexp = 0, nruns = 0;
     if (!read_record(fill, {&kexp, &nruns})) stop(read_error_fill);
@@ -184,11 +176,8 @@ void raster_entry(const run_setup& s, layer_cursor& cur, run_streams& st, int la
     // Refractive indices (background first); the painters square them.
     array1<cplx> n_mat(nmat);
     for (int k = 1; k <= nmat; ++k) {
-        const nk_record rec = read_material(s.par.lambda, cur.mat_src, st.materials());
-        const cplx n_k = rec.n;
-        if (rec.read_error) stop(read_error_patch_eps);
-        if (rec.neg_k) stop(neg_k_layer);
-        n_mat(k) = n_k;
+        n_mat(k) = read_material(s.par.lambda, cur.mat_src, st.materials(), read_error_patch_eps,
+                                 neg_k_layer);
     }
 
     std::array<structure::raster_shape, 2> shapes{};

@@ -31,25 +31,20 @@ std::string padded(std::string s, std::size_t len) {
     return s;
 }
 
-// The material record of a half-space with its two checks.
-void read_halfspace_material(double lambda, run_streams& st, cplx& n,
-                             const status_entry& read_error, const status_entry& neg_k) {
-    const nk_record m = read_material(lambda, 0, st.materials());
-    n = m.n;
-    if (m.read_error) stop(read_error);
-    if (m.neg_k) stop(neg_k);
-}
-
 }  // namespace
 
 bool read_thickness(textio::line_source& src, double& thickness) {
     return read_finite(src, {&thickness}) && !(thickness < 0.0);
 }
 
-nk_record read_material(double lambda, int mat_src, const structure::material_streams& streams) {
-    nk_record m;
-    structure::read_nk(m.n, lambda, mat_src, streams, m.read_error, m.neg_k);
-    return m;
+cplx read_material(double lambda, record_source from, const structure::material_streams& streams,
+                   const status_entry& read_error, const status_entry& neg_k) {
+    cplx n;
+    bool err = false, gain = false;
+    structure::read_nk(n, lambda, from, streams, err, gain);
+    if (err) stop(read_error);
+    if (gain) stop(neg_k);
+    return n;
 }
 
 // ---- command line ------------------------------------------------------------
@@ -59,7 +54,7 @@ void read_command_line(const std::vector<std::string>& args, command_line& cmd,
     for (int k = 1; k <= 3; ++k) {
         arg_buffer = padded(k <= static_cast<int>(args.size()) ? args[k - 1] : std::string(), 128);
         if (k > static_cast<int>(args.size())) {
-            if (k == 3) cmd.ios_arg = 1;
+            if (k == 3) cmd.run_index_given = false;
             continue;
         }
         textio::string_source src(arg_buffer);
@@ -71,8 +66,8 @@ void read_command_line(const std::vector<std::string>& args, command_line& cmd,
             read_record(src, {&cmd.par_kind});
         } else {
             int v = cmd.run_index;
-            cmd.ios_arg = read_record(src, {&v}) ? 0 : 1;
-            if (cmd.ios_arg == 0) cmd.run_index = v;
+            cmd.run_index_given = read_record(src, {&v});
+            if (cmd.run_index_given) cmd.run_index = v;
         }
     }
 }
@@ -172,7 +167,7 @@ void read_incidence(const command_line& cmd, param_file& par, run_streams& st) {
     st.par.close();
 }
 
-void echo_incidence(bool root, param_file& par) {
+void echo_incidence(bool root, const param_file& par) {
     static const textio::format f_theta("(\" Incidence Angle =\",F8.2)");
     static const textio::format f_phi("(\" Azimuth Angle =\",F8.2)");
     static const textio::format f_lambda("(\" Wavelength =\",F8.2,\" nm\")");
@@ -181,8 +176,6 @@ void echo_incidence(bool root, param_file& par) {
     fixed_out(root, f_theta, {par.theta_i});
     fixed_out(root, f_phi, {par.phi_i});
     fixed_out(root, f_lambda, {par.lambda * 1000.0});
-    par.theta_i = par.theta_i * linalg::pi / 180.0;
-    par.phi_i = par.phi_i * linalg::pi / 180.0;
     fixed_out(root, f_trunc, {par.iomin, par.iomax});
     free_out(root, textio::free_line());
 }
@@ -208,20 +201,23 @@ void read_periods(stack_header& hdr, run_streams& st) {
 
 void read_superstrate(const param_file& par, const stack_header& hdr, media_values& media,
                       run_streams& st) {
-    read_halfspace_material(par.lambda, st, media.n_sup, read_error_eps_sup, neg_k_halfspace);
+    media.n_sup = read_material(par.lambda, record_source::stack_file, st.materials(),
+                                read_error_eps_sup, neg_k_halfspace);
     // Without a real part there is no incident wave to measure against.
     if (media.n_sup.real() == 0.0) stop(read_error_eps_sup);
     if (!read_thickness(st.stack, media.thick_sup)) stop(read_error_thickness);
     media.eps_sup = media.n_sup * media.n_sup;
     media.k0sq_eps_sup = media.k0sq * media.eps_sup;
-    const double s = std::sin(par.theta_i);
-    const double c = media.k0 * media.n_sup.real() * s;
-    media.k_inc_z = std::sin(par.phi_i + hdr.grid_angle * linalg::deg_to_rad) * c;
-    media.k_inc_y = std::cos(par.phi_i) * c;
+    const double theta = par.theta_i * linalg::pi / 180.0;
+    const double phi = par.phi_i * linalg::pi / 180.0;
+    const double c = media.k0 * media.n_sup.real() * std::sin(theta);
+    media.k_inc_z = std::sin(phi + hdr.grid_angle * linalg::deg_to_rad) * c;
+    media.k_inc_y = std::cos(phi) * c;
 }
 
 void read_substrate(const param_file& par, media_values& media, run_streams& st) {
-    read_halfspace_material(par.lambda, st, media.n_sub, read_error_layer_index, neg_k_layer);
+    media.n_sub = read_material(par.lambda, record_source::stack_file, st.materials(),
+                                read_error_layer_index, neg_k_layer);
     media.eps_sub = media.n_sub * media.n_sub;
     if (!read_thickness(st.stack, media.thick_sub)) stop(read_error_thickness);
     media.k0sq_eps_sub = media.k0sq * media.eps_sub;
@@ -229,13 +225,17 @@ void read_substrate(const param_file& par, media_values& media, run_streams& st)
 
 // ---- output-control file --------------------------------------------------------------
 
-std::string sweep_name(const std::string& fname_out, int run_index) {
-    const std::size_t p = fname_out.find("  ");
-    std::string base = fname_out.substr(0, p);  // npos: the whole name
+std::string run_index_digits(int run_index) {
     const long long a = std::llabs(static_cast<long long>(run_index));
     const std::string field = textio::edit_i(a, 4);
     const std::size_t keep = a < 10 ? 1 : a < 100 ? 2 : a < 1000 ? 3 : 4;
-    return padded(base + field.substr(4 - keep) + ".txt", 260);
+    return field.substr(4 - keep);
+}
+
+std::string sweep_name(const std::string& fname_out, int run_index) {
+    const std::size_t p = fname_out.find("  ");
+    std::string base = fname_out.substr(0, p);  // npos: the whole name
+    return padded(base + run_index_digits(run_index) + ".txt", 260);
 }
 
 void read_output_control(const command_line& cmd, output_control& out, run_streams& st) {

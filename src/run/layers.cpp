@@ -1,11 +1,12 @@
 // Homogeneous, sequence and cone entries of the layer loop, and the codes the
 // loop does not accept.
+#include "run/layers.hpp"
+
 #include <string>
 
 #include "linalg/dense.hpp"
 #include "linalg/link.hpp"
 #include "platform/platform.hpp"
-#include "run/steps.hpp"
 #include "run/stop.hpp"
 #include "structure/material.hpp"
 #include "structure/modal.hpp"
@@ -18,30 +19,27 @@ using textio::read_finite;
 using textio::read_record;
 
 textio::line_source& entry_stream(const layer_cursor& cur, run_streams& st) {
-    if (cur.mat_src == 1) return st.seq;
+    if (cur.mat_src == record_source::sequence_file) return st.seq;
     return st.stack;
 }
 
 void layer_thickness(layer_cursor& cur, textio::line_source& src, const status_entry& read_error) {
     if (!read_thickness(src, cur.thickness)) stop(read_error);
-    if (cur.mat_src == 1) cur.thickness = cur.thickness * cur.fak_thick;
+    if (cur.mat_src == record_source::sequence_file) cur.thickness = cur.thickness * cur.fak_thick;
 }
 
 void homogeneous_layer(const run_setup& s, layer_cursor& cur, stack_state& stack, scratch& work,
                        run_streams& st) {
     const structure::order_set& o = s.orders;
     const int n = o.norder;
-    const nk_record m = read_material(s.par.lambda, cur.mat_src, st.materials());
-    const cplx n_lay = m.n;
+    const cplx n_lay = read_material(s.par.lambda, cur.mat_src, st.materials(),
+                                     read_error_layer_index, neg_k_layer);
     const cplx eps = n_lay * n_lay;
-    if (m.read_error) stop(read_error_layer_index);
-    if (m.neg_k) stop(neg_k_layer);
     const cplx k0sq_eps = s.media.k0sq * eps;
 
     layer_thickness(cur, entry_stream(cur, st), read_error_thickness);
 
-    structure::kn_orders(o, true, k0sq_eps, work.gam);
-    for (int i = 1; i <= n; ++i) work.gam(n + i) = work.gam(i);
+    structure::kn_orders_2n(o, k0sq_eps, work.gam);
 
     const double grid_angle = s.hdr.grid_angle;
     if (cur.lay_diag) {
@@ -81,11 +79,8 @@ void cone_entry(double lambda, layer_cursor& cur, run_streams& st) {
     cur.lay_diag = false;
     for (int k = 0; k < 2; ++k)
         if (!read_record(st.stack, {})) stop(read_error_cone);
-    for (int k = 0; k < 2; ++k) {
-        const nk_record m = read_material(lambda, cur.mat_src, st.materials());
-        if (m.read_error) stop(read_error_patch_eps);
-        if (m.neg_k) stop(neg_k_layer);
-    }
+    for (int k = 0; k < 2; ++k)
+        read_material(lambda, cur.mat_src, st.materials(), read_error_patch_eps, neg_k_layer);
     for (int k = 0; k < 7; ++k)
         if (!read_record(st.stack, {})) stop(read_error_cone);
     sequence_entry(cur, st);

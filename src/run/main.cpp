@@ -16,10 +16,12 @@
 #include "platform/platform.hpp"
 #include "run/grating.hpp"
 #include "run/input.hpp"
-#include "run/output.hpp"
+#include "run/layers.hpp"
+#include "run/output_files.hpp"
+#include "run/results.hpp"
 #include "run/state.hpp"
-#include "run/steps.hpp"
 #include "run/stop.hpp"
+#include "run/superstrate.hpp"
 #include "structure/modal.hpp"
 #include "structure/orders.hpp"
 #include "textio/fixed_writer.hpp"
@@ -58,9 +60,7 @@ void free_run_arrays(run_state& rs) { rs = run_state{}; }
 void substrate(run_setup& s, stack_state& stack, run_streams& st) {
     read_substrate(s.par, s.media, st);
     const structure::order_set& o = s.orders;
-    const int n = o.norder;
-    structure::kn_orders(o, true, s.media.k0sq_eps_sub, stack.kn_sub);
-    for (int i = 1; i <= n; ++i) stack.kn_sub(n + i) = stack.kn_sub(i);
+    structure::kn_orders_2n(o, s.media.k0sq_eps_sub, stack.kn_sub);
     structure::mark_propagating(o, s.media.k0sq_eps_sub.real(), stack.n_prop_t, stack.prop_t);
     structure::halfspace_te_tm(o, s.hdr.grid_angle, stack.r_mat, stack.t_mat, stack.kn_sub,
                                s.media.k0sq_eps_sub, s.media.thick_sub);
@@ -74,10 +74,10 @@ void layer_loop(const run_setup& s, layer_cursor& cur, stack_state& stack, scrat
     int i = 1;
     while (i <= nlayer) {
         textio::line_source* src = &st.stack;
-        if (cur.mat_src == 1) {
+        if (cur.mat_src == record_source::sequence_file) {
             ++cur.seq_count;
             if (cur.seq_count > cur.nseq) {
-                cur.mat_src = 0;
+                cur.mat_src = record_source::stack_file;
                 st.seq.close();
             } else {
                 src = &st.seq;
@@ -93,13 +93,13 @@ void layer_loop(const run_setup& s, layer_cursor& cur, stack_state& stack, scrat
             // The records of a sequence or cone entry come from the 2D-stack
             // file and sequence files do not nest: inside a sequence file such
             // an entry would read the wrong file and lose the rest of this one.
-            if (cur.mat_src == 1) stop(read_error_ntype);
+            if (cur.mat_src == record_source::sequence_file) stop(read_error_ntype);
             if (code == cone_code) cone_entry(s.par.lambda, cur, st);
             else sequence_entry(cur, st);
             // The entries still to come must stay countable.
             if (cur.nseq > INT_MAX - (nlayer - i))
                 stop(read_error_seq);
-            cur.mat_src = 1;
+            cur.mat_src = record_source::sequence_file;
             nlayer = nlayer - i + cur.nseq;
             cur.seq_count = 0;
             i = 1;
@@ -154,7 +154,6 @@ void run(const std::vector<std::string>& args, run_state& rs, run_streams& st, b
                 stop(output_init_error);
             s.out.tag_pos = tag_pos;
         }
-        s.out.iout = std::abs(s.out.iout);
     }
 
     substrate(s, rs.stack, st);

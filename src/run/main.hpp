@@ -1,6 +1,7 @@
 // The main program as a library function.
 #pragma once
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -12,5 +13,9 @@ namespace rcwa::run {
 // process; a stop that the processes need not all meet ends the whole job
 // itself (on one host process 0 passes its status to the others instead).
 int rcwa2d_main(const std::vector<std::string>& args);
+
+// The "Total TIME: " line from two times of day (hour, minute, second,
+// hundredths): minutes, seconds and hundredths with borrows.
+std::string total_time_line(const std::array<int, 4>& start, const std::array<int, 4>& now);
 
 }  // namespace rcwa::run

@@ -1,13 +1,15 @@
 // The result files: one-file tables, per-quantity files, the closing record
 // and the energy-error file. Every file is opened for appending, written and
 // closed again, so runs of a sweep and concurrent runs add to the same files.
+#include "run/output_files.hpp"
+
 #include <cmath>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "platform/platform.hpp"
-#include "run/output.hpp"
+#include "run/input.hpp"
 #include "run/stop.hpp"
 #include "run/writers.hpp"
 #include "textio/fixed_writer.hpp"
@@ -19,11 +21,7 @@ namespace {
 
 constexpr std::size_t name_field = 260;  // length of fname_out as read
 
-bool one_file_layout(int iout) { return iout == 0 || iout >= 4; }
-
-[[noreturn]] void stop_cannot_open() { stop(output_open_error); }
-
-[[noreturn]] void stop_write_error() { stop(output_close_error); }
+bool one_file_layout(int layout) { return layout == 0 || layout >= 4; }
 
 // A record that did not reach its file (a full disk, say) loses the run's
 // results: the job ends rather than report success.
@@ -135,7 +133,7 @@ void amp_values(const cplx (&amp)[4], double scale, double (&out)[8]) {
 // transmission, where a substrate without a real index (an ideal plasma, no
 // order leaves into it) takes the reflection's k0.
 double amp_scale(const run_setup& s, bool refl) {
-    if (s.out.iout == 4 || s.out.iout == 5) return 1.0;
+    if (s.out.layout() == 4 || s.out.layout() == 5) return 1.0;
     const double t_scale = s.media.k0 * s.media.n_sub.real();
     return refl || t_scale == 0.0 ? s.media.k0 : t_scale;
 }
@@ -156,33 +154,34 @@ void write_one_file_records(platform::out_file& f, const run_setup& s, const ord
     const int i2 = rec.i2, i1 = rec.i1;
     const double r_ges[2] = {rec.r_eff[0] + rec.r_eff[1], rec.r_eff[2] + rec.r_eff[3]};
     const double t_ges[2] = {rec.t_eff[0] + rec.t_eff[1], rec.t_eff[2] + rec.t_eff[3]};
+    const int layout = s.out.layout();
     double v8[8];
 
-    if (s.out.iout == 0 || s.out.iout == 6) {
+    if (layout == 0 || layout == 6) {
         switch (s.out.i_eff) {
             case 0:
                 join(rec.r_eff, rec.t_eff, v8);
-                write_order_amp(f, fmt, par, i2, i1, v8, err);
+                write_order_eight(f, fmt, par, i2, i1, v8, err);
                 break;
             case 1:
                 join(rec.r_eff, rec.t_eff, v8);
-                write_order_amp(f, fmt, par, i2, i1, v8, err);
+                write_order_eight(f, fmt, par, i2, i1, v8, err);
                 join(rec.r_phase, rec.t_phase, v8);
-                write_order_amp(f, fmt, par, i2, i1, v8, err);
+                write_order_eight(f, fmt, par, i2, i1, v8, err);
                 break;
             case 2:
                 join(rec.r_mod, rec.t_mod, v8);
-                write_order_amp(f, fmt, par, i2, i1, v8, err);
+                write_order_eight(f, fmt, par, i2, i1, v8, err);
                 join(rec.r_phase, rec.t_phase, v8);
-                write_order_amp(f, fmt, par, i2, i1, v8, err);
+                write_order_eight(f, fmt, par, i2, i1, v8, err);
                 break;
             case 3:
                 join(rec.r_phase, rec.t_phase, v8);
-                write_order_amp(f, fmt, par, i2, i1, v8, err);
+                write_order_eight(f, fmt, par, i2, i1, v8, err);
                 break;
             case 4: {
                 const double v4[4] = {r_ges[0], r_ges[1], t_ges[0], t_ges[1]};
-                write_order_eff(f, fmt, par, i2, i1, v4, err);
+                write_order_four(f, fmt, par, i2, i1, v4, err);
                 break;
             }
             case 5:
@@ -193,39 +192,39 @@ void write_one_file_records(platform::out_file& f, const run_setup& s, const ord
                 break;
             case 6:
                 amp_values(rec.r_amp, amp_scale(s, true), v8);
-                write_order_amp(f, fmt, par, i2, i1, v8, err);
+                write_order_eight(f, fmt, par, i2, i1, v8, err);
                 amp_values(rec.t_amp, amp_scale(s, false), v8);
-                write_order_amp(f, fmt, par, i2, i1, v8, err);
+                write_order_eight(f, fmt, par, i2, i1, v8, err);
                 break;
             default:
                 break;
         }
         return;
     }
-    if (s.out.iout == 4 || s.out.iout == 5) {
-        const bool refl = s.out.iout == 4;
+    if (layout == 4 || layout == 5) {
+        const bool refl = layout == 4;
         const auto& eff = refl ? rec.r_eff : rec.t_eff;
         const auto& phase = refl ? rec.r_phase : rec.t_phase;
         const auto& mod = refl ? rec.r_mod : rec.t_mod;
         const double* ges = refl ? r_ges : t_ges;
         switch (s.out.i_eff) {
             case 0:
-                write_order_eff(f, fmt, par, i2, i1, eff, err);
+                write_order_four(f, fmt, par, i2, i1, eff, err);
                 break;
             case 1:
-                write_order_eff(f, fmt, par, i2, i1, eff, err);
-                write_order_eff(f, fmt, par, i2, i1, phase, err);
+                write_order_four(f, fmt, par, i2, i1, eff, err);
+                write_order_four(f, fmt, par, i2, i1, phase, err);
                 break;
             case 2:
-                write_order_eff(f, fmt, par, i2, i1, mod, err);
-                write_order_eff(f, fmt, par, i2, i1, phase, err);
+                write_order_four(f, fmt, par, i2, i1, mod, err);
+                write_order_four(f, fmt, par, i2, i1, phase, err);
                 break;
             case 3:
-                write_order_eff(f, fmt, par, i2, i1, phase, err);
+                write_order_four(f, fmt, par, i2, i1, phase, err);
                 break;
             case 4: {
                 const double v2[2] = {ges[0], ges[1]};
-                write_order_te_tm(f, fmt, par, i2, i1, v2, err);
+                write_order_two(f, fmt, par, i2, i1, v2, err);
                 break;
             }
             case 5:
@@ -238,7 +237,7 @@ void write_one_file_records(platform::out_file& f, const run_setup& s, const ord
                 break;
             case 6:
                 amp_values(refl ? rec.r_amp : rec.t_amp, amp_scale(s, refl), v8);
-                write_order_amp(f, fmt, par, i2, i1, v8, err);
+                write_order_eight(f, fmt, par, i2, i1, v8, err);
                 break;
             default:
                 break;
@@ -253,7 +252,7 @@ void per_quantity_file(std::string& fname_out, int ext_pos, const char* ext, con
                        F write) {
     put_at(fname_out, ext_pos, ext);
     platform::out_file f;
-    if (!f.open_append(fname_out)) stop_cannot_open();
+    if (!f.open_append(fname_out)) stop(output_open_error);
     write(f);
     close_written(f, err_flag);
 }
@@ -311,12 +310,7 @@ bool delete_old(std::string_view name) {
 
 std::string energy_name(int run_index) {
     if (run_index == 0) return "energy_error.txt";
-    // the last digits of |run_index| in an I4 field, as the sweep names take them
-    long long a = run_index;
-    if (a < 0) a = -a;
-    const std::string field = textio::edit_i(a, 4);
-    const std::size_t keep = a < 10 ? 1 : a < 100 ? 2 : a < 1000 ? 3 : 4;
-    return "energy_error" + field.substr(4 - keep) + ".txt";
+    return "energy_error" + run_index_digits(run_index) + ".txt";
 }
 
 bool tag_names_a_file(int index) {
@@ -412,10 +406,11 @@ bool init_output_files(int code, const output_control& out, const structure::ord
 
 void write_order_output(const run_setup& s, const order_record& rec) {
     const output_control& out = s.out;
-    if (one_file_layout(out.iout)) {
+    const int layout = out.layout();
+    if (one_file_layout(layout)) {
         bool err = false;
         platform::out_file f;
-        if (!f.open_append(out.fname_out)) stop_cannot_open();
+        if (!f.open_append(out.fname_out)) stop(output_open_error);
         console_free("output in one file");
         if (!f.write_line("")) err = true;
         write_one_file_records(f, s, rec, err);
@@ -425,12 +420,12 @@ void write_order_output(const run_setup& s, const order_record& rec) {
     }
     std::string name = out.fname_out;
     if (out.i_eff != 5) put_at(name, out.tag_pos, order_tag(rec.i1, rec.i2));
-    if (out.iout == 2 || out.iout == 3) write_per_quantity(s, rec, false, name);
-    if (out.iout == 1 || out.iout == 3) write_per_quantity(s, rec, true, name);
+    if (layout == 2 || layout == 3) write_per_quantity(s, rec, false, name);
+    if (layout == 1 || layout == 3) write_per_quantity(s, rec, true, name);
 }
 
 bool order_output_finite(const run_setup& s, const order_record& rec) {
-    if (s.out.iout >= 7) return true;  // empty records only
+    if (s.out.layout() >= 7) return true;  // empty records only
     const double ges[4] = {rec.r_eff[0] + rec.r_eff[1], rec.r_eff[2] + rec.r_eff[3],
                            rec.t_eff[0] + rec.t_eff[1], rec.t_eff[2] + rec.t_eff[3]};
     const double ellipso[4] = {rec.tan_r, rec.cos_r, rec.tan_t, rec.cos_t};
@@ -445,7 +440,7 @@ bool order_output_finite(const run_setup& s, const order_record& rec) {
         case 4: return all_finite(ges);
         case 5: return !(zeroth_order(rec) && rec.ellipso) || all_finite(ellipso);
         case 6:
-            if (!one_file_layout(s.out.iout)) return true;
+            if (!one_file_layout(s.out.layout())) return true;
             amp_values(rec.r_amp, amp_scale(s, true), r8);
             amp_values(rec.t_amp, amp_scale(s, false), t8);
             return all_finite(r8) && all_finite(t8);
@@ -455,15 +450,16 @@ bool order_output_finite(const run_setup& s, const order_record& rec) {
 
 void write_run_end(const run_setup& s, double error_te, double error_tm) {
     const output_control& out = s.out;
-    if (out.iout == 0) {
+    const int layout = out.layout();
+    if (layout == 0) {
         platform::out_file f;
-        if (!f.open_append(out.fname_out, false)) stop_cannot_open();
-        if (!f.write_line(textio::free_line().str())) stop_write_error();
-        if (!f.close()) stop_write_error();
+        if (!f.open_append(out.fname_out, false)) stop(output_open_error);
+        if (!f.write_line(textio::free_line().str())) stop(output_close_error);
+        if (!f.close()) stop(output_close_error);
     }
-    if (one_file_layout(out.iout)) {
+    if (one_file_layout(layout)) {
         platform::out_file f;
-        if (!f.open_append(energy_name(s.cmd.run_index))) stop_cannot_open();
+        if (!f.open_append(energy_name(s.cmd.run_index))) stop(output_open_error);
         bool err = false;
         write_param_two(f, out.i_format, s.cmd.par_value, error_te, error_tm, err);
         close_written(f, err);

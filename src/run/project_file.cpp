@@ -1,12 +1,13 @@
 // The project file: one block per run with the data of every propagating
 // reflected and transmitted order, appended to a file whose name never changes.
+#include "run/project_file.hpp"
+
 #include <cmath>
 #include <complex>
 #include <string>
 
 #include "linalg/constants.hpp"
 #include "platform/platform.hpp"
-#include "run/output.hpp"
 #include "run/stop.hpp"
 #include "textio/fixed_writer.hpp"
 #include "textio/free_writer.hpp"

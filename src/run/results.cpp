@@ -1,5 +1,7 @@
 // Per-order efficiencies, moduli, phases and ellipsometric values, and the
 // energy balance, from the columns of the incident order in r_mat and t_mat.
+#include "run/results.hpp"
+
 #include <cmath>
 #include <limits>
 #include <string>
@@ -7,7 +9,7 @@
 #include "linalg/dense.hpp"
 #include "linalg/constants.hpp"
 #include "platform/platform.hpp"
-#include "run/steps.hpp"
+#include "run/project_file.hpp"
 #include "run/stop.hpp"
 #include "textio/fixed_writer.hpp"
 #include "textio/free_writer.hpp"
@@ -99,7 +101,7 @@ void order_results(const run_setup& s, const stack_state& stack,
         rec.t_mod[2] *= s.media.k0;
         rec.r_mod[2] *= s.media.k0;
 
-        if (s.cmd.ios_arg == 0) {
+        if (s.cmd.run_index_given) {
             rec.ellipso = true;
             rec.tan_t = log_ratio(linalg::c_modulus(t_amp[3]), linalg::c_modulus(t_amp[0]));
             rec.cos_t = std::cos((rec.t_phase[3] - rec.t_phase[0]) * linalg::deg_to_rad);
@@ -143,7 +145,8 @@ void per_order_results(const run_setup& s, const stack_state& stack) {
         write_run_end(s, error_te, error_tm);
     }
 
-    const bool one_file = s.out.iout == 0 || s.out.iout >= 4;
+    const int layout = s.out.layout();
+    const bool one_file = layout == 0 || layout >= 4;
     if (root && !(s.out.lfout && one_file)) {
         platform::console_line(textio::free_line().str());
         if (s.out.l_info) {

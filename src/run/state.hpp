@@ -20,11 +20,11 @@
 //   bd_mat, _bd  the block-diagonal (N by 4) form of a 2N matrix: one 2 by 2
 //                block per order, enough while every layer is homogeneous
 //   lay_diag     true while no grating layer has come: r_mat, t_mat stay block-diagonal
-//   mat_src      where the current entry's records come from: 0 the 2D-stack
-//                file, 1 a sequence file, 2 an eps-fill file
+//   mat_src      the file the current entry's records come from (record_source)
 //   fak_thick    factor on every thickness of a sequence file
 //   nseq         entries of the open sequence file; seq_count those taken
-//   iout         layout of the result files (0, 4..6 one file; 1..3 one file per quantity)
+//   iout         layout of the result files by its modulus (0, 4..6 one file; 1..3 one
+//                file per quantity); layout() is that modulus
 //   i_eff        what is written per order (efficiencies, phases, moduli, ellipsometry, amplitudes)
 //   i_format     number format of the records (its sign: two or one index columns)
 //   nop          nop[1..2] first-index window, nop[3..4] second-index window of the output
@@ -37,6 +37,7 @@
 #include <string>
 
 #include "linalg/dense.hpp"
+#include "structure/material.hpp"
 #include "structure/orders.hpp"
 
 namespace rcwa::run {
@@ -45,19 +46,20 @@ using linalg::array1;
 using linalg::bd_mat;
 using linalg::cplx;
 using linalg::full_mat;
+using structure::record_source;
 
 // The three arguments of the command line.
 struct command_line {
     double par_value = 0.0;   // argument 1
     int par_kind = -1;        // argument 2 (-1: replaces nothing)
     int run_index = 0;        // argument 3
-    int ios_arg = 1;          // 0 when argument 3 was read as an integer
+    bool run_index_given = false;  // argument 3 was read as an integer
 };
 
 // The parameter file, with the command-line override applied.
 struct param_file {
     int iomin = 0, iomax = 0;
-    double theta_i = 0.0, phi_i = 0.0;  // degrees as read, radians after the echo
+    double theta_i = 0.0, phi_i = 0.0;  // degrees
     double lambda = 0.0;                // micrometres
     double trunc_shape = 0.0;
 };
@@ -74,7 +76,7 @@ struct stack_header {
 // The output-control file.
 struct output_control {
     bool lfout = false;
-    int iout = 0;             // its modulus once the result files are prepared
+    int iout = 0;             // as read: layout() and, by its sign, whether old files go first
     bool l_info = false;
     std::string fname_out;    // 260 characters, with the sweep suffix
     int i_eff = 0;
@@ -84,6 +86,10 @@ struct output_control {
     bool lproject = false;
     std::string fname_out_mat;  // 260 characters
     int tag_pos = 0;          // where the order tag goes in fname_out (per-quantity layouts)
+
+    // The layout of the result files: iout without its sign (read_output_control
+    // refuses INT_MIN, which has none).
+    int layout() const { return iout < 0 ? -iout : iout; }
 };
 
 // The wave and the two half-spaces.
@@ -114,7 +120,7 @@ struct run_setup {
 
 // Where the layer loop stands.
 struct layer_cursor {
-    int mat_src = 0;          // 0 2D-stack file, 1 sequence file, 2 eps-fill file
+    record_source mat_src = record_source::stack_file;
     bool lay_diag = true;
     int nseq = 0, seq_count = 0;
     double fak_thick = 1.0;

@@ -1,8 +1,9 @@
 // The superstrate step: the last change of the reflection/transmission state.
+#include "run/superstrate.hpp"
+
 #include "linalg/link.hpp"
 #include "linalg/timing.hpp"
 #include "platform/platform.hpp"
-#include "run/steps.hpp"
 #include "structure/modal.hpp"
 #include "structure/orders.hpp"
 
@@ -16,8 +17,7 @@ void superstrate_step(const run_setup& s, stack_state& stack, scratch& work, run
     if (talk) start = linalg::take_stamp();
 
     structure::oblique_basis(o, s.hdr.grid_angle, stack.r_mat, stack.t_mat);
-    structure::kn_orders(o, true, s.media.k0sq_eps_sup, stack.kn_sup);
-    for (int i = 1; i <= n; ++i) stack.kn_sup(n + i) = stack.kn_sup(i);
+    structure::kn_orders_2n(o, s.media.k0sq_eps_sup, stack.kn_sup);
     structure::mark_propagating(o, s.media.k0sq_eps_sup.real(), stack.n_prop_r, stack.prop_r);
     structure::uniform_blocks(stack.kn_sup, s.media.k0sq_eps_sup, work.p_mat, work.q_mat, work.x_mat, work.y_mat,
                               n);

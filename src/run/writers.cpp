@@ -18,7 +18,7 @@ using textio::value;
 // index part differ between writers and formats, and each is part of the file
 // format, so none may be evened out.
 // Rows: i_format -6..-1, then 1..6.
-constexpr std::array<const char*, 12> amp_layouts = {
+constexpr std::array<const char*, 12> order_eight_layouts = {
     "(G12.4,2X,I3,2X,8(ES12.4,1X))", "(G12.4,2X,I3,2X,8(ES16.8,1X))",
     "(G12.4,2X,I3,8(F12.4,1X))",     "(G12.4,2X,I3,2X,8(F16.8,1X))",
     "(G12.4,2X,I3,4X,8(G12.4,1X))",  "(G12.4,2X,I3,4X,8(G16.8,1X))",
@@ -26,7 +26,7 @@ constexpr std::array<const char*, 12> amp_layouts = {
     "(G12.4,2X,2(I3,2X),8(F16.8,1X))",    "(G12.4,2X,I3,2X,I3,8(F12.4,1X))",
     "(G12.4,2X,2(I3,2X),8(ES16.8,1X))",   "(G12.4,2X,2(I3,2X),8(ES12.4,1X))"};
 
-constexpr std::array<const char*, 12> eff_layouts = {
+constexpr std::array<const char*, 12> order_four_layouts = {
     "(G12.4,2X,I3,2X,4(ES12.4,1X))", "(G12.4,2X,I3,2X,4(ES16.8,1X))",
     "(G12.4,2X,I3,2X,4(F12.4,1X))",  "(G12.4,2X,I3,2X,4(F16.8,1X))",
     "(G12.4,2X,I3,4X,4(G12.4,1X))",  "(G12.4,2X,I3,2X,4(G16.8,1X))",
@@ -34,7 +34,7 @@ constexpr std::array<const char*, 12> eff_layouts = {
     "(G12.4,2X,2(I3,2X),4(F16.8,1X))",    "(G12.4,2X,2(I3,2X),4(F12.4,1X))",
     "(G12.4,2X,2(I3,2X),4(ES16.8,1X))",   "(G12.4,2X,2(I3,2X),4(ES12.4,1X))"};
 
-constexpr std::array<const char*, 12> te_tm_layouts = {
+constexpr std::array<const char*, 12> order_two_layouts = {
     "(G12.4,2X,I3,2X,2(ES12.4,1X))", "(G12.4,2X,I3,2X,2(ES16.8,1X))",
     "(G12.4,2X,I3,2X,2(F12.4,1X))",  "(G12.4,2X,I3,2X,2(F16.8,1X))",
     "(G12.4,2X,I3,4X,2(G12.4,1X))",  "(G12.4,2X,I3,2X,2(G16.8,1X))",
@@ -42,7 +42,7 @@ constexpr std::array<const char*, 12> te_tm_layouts = {
     "(G12.4,2X,2(I3,2X),2(F16.8,1X))",    "(G12.4,2X,2(I3,2X),2(F12.4,1X))",
     "(G12.4,2X,2(I3,2X),2(ES16.8,1X))",   "(G12.4,2X,2(I3,2X),2(ES12.4,1X))"};
 
-constexpr std::array<const char*, 12> one_layouts = {
+constexpr std::array<const char*, 12> order_one_layouts = {
     "(G12.4,2X,I3,2X,ES12.4)", "(G12.4,2X,I3,2X,ES16.8)",
     "(G12.4,2X,I3,2X,F12.4)",  "(G12.4,2X,I3,2X,F16.8)",
     "(G12.4,2X,I3,4X,G12.4)",  "(G12.4,2X,I3,2X,G16.8)",
@@ -112,27 +112,27 @@ void write_order(platform::out_file& out, const format* f, int i_format, double 
 
 }  // namespace
 
-void write_order_amp(platform::out_file& out, int i_format, double par_value, int i2, int i1,
+void write_order_eight(platform::out_file& out, int i_format, double par_value, int i2, int i1,
                      const double (&values)[8], bool& err_flag) {
-    static const std::vector<format> table = parse_all(amp_layouts);
+    static const std::vector<format> table = parse_all(order_eight_layouts);
     write_order(out, order_layout(table, i_format), i_format, par_value, i2, i1, values, err_flag);
 }
 
-void write_order_eff(platform::out_file& out, int i_format, double par_value, int i2, int i1,
+void write_order_four(platform::out_file& out, int i_format, double par_value, int i2, int i1,
                      const double (&values)[4], bool& err_flag) {
-    static const std::vector<format> table = parse_all(eff_layouts);
+    static const std::vector<format> table = parse_all(order_four_layouts);
     write_order(out, order_layout(table, i_format), i_format, par_value, i2, i1, values, err_flag);
 }
 
-void write_order_te_tm(platform::out_file& out, int i_format, double par_value, int i2, int i1,
+void write_order_two(platform::out_file& out, int i_format, double par_value, int i2, int i1,
                        const double (&values)[2], bool& err_flag) {
-    static const std::vector<format> table = parse_all(te_tm_layouts);
+    static const std::vector<format> table = parse_all(order_two_layouts);
     write_order(out, order_layout(table, i_format), i_format, par_value, i2, i1, values, err_flag);
 }
 
 void write_order_one(platform::out_file& out, int i_format, double par_value, int i2, int i1,
                      double value, bool& err_flag) {
-    static const std::vector<format> table = parse_all(one_layouts);
+    static const std::vector<format> table = parse_all(order_one_layouts);
     const double values[1] = {value};
     write_order(out, order_layout(table, i_format), i_format, par_value, i2, i1, values, err_flag);
 }

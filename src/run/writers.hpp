@@ -10,12 +10,13 @@
 namespace rcwa::run {
 
 // Order records: the parameter value, the indices (second index first) and
-// the values; values below 1e-16 in modulus (single precision) are written as 0.
-void write_order_amp(platform::out_file& out, int i_format, double par_value, int i2, int i1,
+// eight, four, two or one values, as the name says; values below 1e-16 in
+// modulus (single precision) are written as 0.
+void write_order_eight(platform::out_file& out, int i_format, double par_value, int i2, int i1,
                      const double (&values)[8], bool& err_flag);
-void write_order_eff(platform::out_file& out, int i_format, double par_value, int i2, int i1,
+void write_order_four(platform::out_file& out, int i_format, double par_value, int i2, int i1,
                      const double (&values)[4], bool& err_flag);
-void write_order_te_tm(platform::out_file& out, int i_format, double par_value, int i2, int i1,
+void write_order_two(platform::out_file& out, int i_format, double par_value, int i2, int i1,
                        const double (&values)[2], bool& err_flag);
 // No step of a run calls write_order_one; it stays built and tested.
 void write_order_one(platform::out_file& out, int i_format, double par_value, int i2, int i1,

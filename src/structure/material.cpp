@@ -15,9 +15,12 @@ namespace {
 
 constexpr std::size_t name_width = 260;
 
-textio::line_source* choose_stream(int mat_src, const material_streams& streams) {
-    if (mat_src == 1) return streams.sequence;
-    if (mat_src == 2) return streams.eps_fill;
+textio::line_source* choose_stream(record_source from, const material_streams& streams) {
+    switch (from) {
+        case record_source::sequence_file: return streams.sequence;
+        case record_source::eps_fill_file: return streams.eps_fill;
+        case record_source::stack_file: break;
+    }
     return streams.stack;
 }
 
@@ -90,11 +93,11 @@ bool table_lookup(const std::string& name, double lam, cplx& value) {
     return false;
 }
 
-void read_nk_value(cplx& value, double lambda, int mat_src, const material_streams& streams,
+void read_nk_value(cplx& value, double lambda, record_source from, const material_streams& streams,
                    bool& err_flag, bool& neg_k_flag) {
     err_flag = false;
     neg_k_flag = false;
-    textio::line_source* src = choose_stream(mat_src, streams);
+    textio::line_source* src = choose_stream(from, streams);
     if (src == nullptr) {
         err_flag = true;
         return;
@@ -169,9 +172,9 @@ void read_nk_value(cplx& value, double lambda, int mat_src, const material_strea
 
 }  // namespace
 
-void read_nk(cplx& value, double lambda, int mat_src, const material_streams& streams,
+void read_nk(cplx& value, double lambda, record_source from, const material_streams& streams,
              bool& err_flag, bool& neg_k_flag) {
-    read_nk_value(value, lambda, mat_src, streams, err_flag, neg_k_flag);
+    read_nk_value(value, lambda, from, streams, err_flag, neg_k_flag);
     // A formula or table that gives no finite index (a zero denominator, the
     // root of a negative number, two entries at one wavelength) describes no
     // material: the record is as unusable as an unreadable one.

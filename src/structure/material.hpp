@@ -11,15 +11,20 @@ namespace rcwa::structure {
 
 using linalg::cplx;
 
-// The streams a material record may come from, selected by mat_src:
-// 1 the sequence file, 2 the eps-fill file, anything else the 2D-stack file.
+// The file a material record comes from.
+enum class record_source { stack_file, sequence_file, eps_fill_file };
+
+// The streams of the files a material record may come from, one per source.
 struct material_streams {
     textio::line_source* stack = nullptr;
     textio::line_source* sequence = nullptr;
     textio::line_source* eps_fill = nullptr;
 };
 
-void read_nk(cplx& value, double lambda, int mat_src, const material_streams& streams,
+// The index n + ik of the next material record of the stream of from, at
+// wavelength lambda (micrometres). err_flag: the record cannot be read or gives
+// no finite index; neg_k_flag: the material has gain (Im n < 0 or Im n^2 < 0).
+void read_nk(cplx& value, double lambda, record_source from, const material_streams& streams,
              bool& err_flag, bool& neg_k_flag);
 
 // ---- routines that no step of a run calls ----

@@ -153,6 +153,12 @@ void kn_orders(const order_set& orders, bool flip, cplx k0sq_eps, array1<cplx>& 
         kn(i) = kn_one(k0sq_eps, orders.kt2(orders.ord_slot(i)), flip);
 }
 
+void kn_orders_2n(const order_set& orders, cplx k0sq_eps, array1<cplx>& kn) {
+    const int n = orders.norder;
+    kn_orders(orders, true, k0sq_eps, kn);
+    for (int i = 1; i <= n; ++i) kn(n + i) = kn(i);
+}
+
 void mark_propagating(const order_set& orders, double x, int& count, array1<int>& mask) {
     count = 0;
     for (int i = 1; i <= orders.norder; ++i) {

@@ -66,6 +66,11 @@ cplx grazing_shift(cplx w, double c);
 // orders floored. kn may be longer (2N); entries past N are left alone.
 void kn_orders(const order_set& orders, bool flip, cplx k0sq_eps, array1<cplx>& kn);
 
+// The normal wave vectors of a medium's 2N modes: kn(i) and kn(N + i) both
+// kn_orders(orders, true, k0sq_eps) of order i, the TE and TM mode of an order
+// sharing it. kn holds 2N entries.
+void kn_orders_2n(const order_set& orders, cplx k0sq_eps, array1<cplx>& kn);
+
 // mask(i) = 1 where order i propagates in a medium with k0^2 Re(eps) = x
 // (x - kt2 >= 0; a NaN does not), 0 elsewhere; count the number of ones.
 void mark_propagating(const order_set& orders, double x, int& count, array1<int>& mask);

@@ -253,6 +253,8 @@ std::vector<stop_case> cases() {
     };
 }
 
+void PrintTo(const stop_case& c, std::ostream* os) { *os << c.name; }
+
 class stops : public ::testing::TestWithParam<stop_case> {};
 
 TEST_P(stops, status_and_message) {

@@ -5,7 +5,7 @@
 #include <exception>
 #include <stdexcept>
 
-#include "run/steps.hpp"
+#include "run/main.hpp"
 #include "run/stop.hpp"
 
 namespace rcwa::run {

@@ -15,7 +15,7 @@
 
 #include "platform/platform.hpp"
 #include "run/input.hpp"
-#include "run/output.hpp"
+#include "run/output_files.hpp"
 #include "run/stop.hpp"
 #include "support/text_check.hpp"
 

@@ -10,7 +10,7 @@
 
 #include <unistd.h>
 
-#include "run/output.hpp"
+#include "run/project_file.hpp"
 #include "run/stop.hpp"
 #include "support/text_check.hpp"
 

@@ -5,7 +5,7 @@
 
 #include <cmath>
 
-#include "run/steps.hpp"
+#include "run/results.hpp"
 
 namespace rcwa::run {
 namespace {
@@ -65,7 +65,7 @@ TEST(run_results, sums_count_every_order_and_window_selects_records) {
 TEST(run_results, percent_moduli_and_ellipsometry) {
     run_state rs = three_orders();
     rs.setup.out.lpercent = true;
-    rs.setup.cmd.ios_arg = 0;
+    rs.setup.cmd.run_index_given = true;
     rs.stack.t_mat(2, 2) = 0.5;                 // EE
     rs.stack.t_mat(5, 2) = cplx(0.0, 0.3);      // EM
     rs.stack.t_mat(2, 5) = -0.1;                // ME

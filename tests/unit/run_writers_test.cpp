@@ -78,7 +78,7 @@ std::string blanks(int n) { return std::string(static_cast<std::size_t>(n), ' ')
 TEST(RunWriters, OrderEffNarrowFixedRecordOf75Characters) {
     const double v[4] = {0.1234, 5e-17, -0.5, -0.0};
     const std::string rec = written([&](pf::out_file& f, bool& e) {
-        write_order_eff(f, 4, 0.55, 0, -1, v, e);
+        write_order_four(f, 4, 0.55, 0, -1, v, e);
     });
     const std::string expect = "  0.5500    " + blanks(2) + "  0" + blanks(2) + " -1" + blanks(2) +
                                "      0.1234" + " " + "      0.0000" + " " + "     -0.5000" + " " +
@@ -90,7 +90,7 @@ TEST(RunWriters, OrderEffNarrowFixedRecordOf75Characters) {
 TEST(RunWriters, OrderEffOneIndexTwin) {
     const double v[4] = {0.1234, 5e-17, -0.5, -0.0};
     const std::string rec = written([&](pf::out_file& f, bool& e) {
-        write_order_eff(f, -4, 0.55, 0, -1, v, e);
+        write_order_four(f, -4, 0.55, 0, -1, v, e);
     });
     EXPECT_EQ(rec, "  0.5500    " + blanks(2) + "  0" + blanks(2) + "      0.1234" + " " +
                        "      0.0000" + " " + "     -0.5000" + " " + "      0.0000\n");
@@ -118,7 +118,7 @@ TEST(RunWriters, OrderAmpColumnPositions) {
     };
     for (const layout l : {layout{4, 23}, layout{-4, 18}}) {
         std::string rec = written([&](pf::out_file& f, bool& e) {
-            write_order_amp(f, l.i_format, 0.5, 3, -7, v, e);
+            write_order_eight(f, l.i_format, 0.5, 3, -7, v, e);
         });
         ASSERT_FALSE(rec.empty());
         rec.pop_back();
@@ -140,7 +140,7 @@ TEST(RunWriters, OrderAmpColumnPositions) {
     // G12.4 values: i2 in 15-17, i1 in 20-22, value k in 25+13(k-1) .. 36+13(k-1)
     const double g[8] = {1, 2, 3, 4, 5, 6, 7, 8};
     std::string rec = written([&](pf::out_file& f, bool& e) {
-        write_order_amp(f, 2, 0.5, -2, 11, g, e);
+        write_order_eight(f, 2, 0.5, -2, 11, g, e);
     });
     rec.pop_back();
     EXPECT_EQ(rec.substr(12, 2), "  ");
@@ -157,7 +157,7 @@ TEST(RunWriters, OrderAmpColumnPositions) {
 TEST(RunWriters, IndexFieldTouchesFirstValueAtMinusFour) {
     const double v[8] = {-123456.5, 0, 0, 0, 0, 0, 0, 0};
     std::string rec = written([&](pf::out_file& f, bool& e) {
-        write_order_amp(f, -4, 1.0, 12, 0, v, e);
+        write_order_eight(f, -4, 1.0, 12, 0, v, e);
     });
     EXPECT_EQ(rec.substr(14, 3 + 12), " 12-123456.5000");
 }
@@ -167,7 +167,7 @@ TEST(RunWriters, PrintThresholdOnlyInOrderRecords) {
     const double edge = 1.0000000168623835e-16;  // that value itself: kept
     const double v[4] = {tiny, -tiny, edge, -0.0};
     const std::string rec = written([&](pf::out_file& f, bool& e) {
-        write_order_eff(f, 5, 1.0, 0, 0, v, e);
+        write_order_four(f, 5, 1.0, 0, 0, v, e);
     });
     EXPECT_EQ(tokens(rec), (std::vector<std::string>{"1.000", "0", "0", "0.00000000E+00",
                                                      "0.00000000E+00", "1.00000002E-16",
@@ -179,7 +179,7 @@ TEST(RunWriters, PrintThresholdOnlyInOrderRecords) {
     EXPECT_EQ(tokens(par), (std::vector<std::string>{"1.0000", "1.0000E-16", "-0.0000E+00"}));
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double n4[4] = {nan, 0, 0, 0};
-    const std::string rn = written([&](pf::out_file& f, bool& e) { write_order_eff(f, 4, 1.0, 0, 0, n4, e); });
+    const std::string rn = written([&](pf::out_file& f, bool& e) { write_order_four(f, 4, 1.0, 0, 0, n4, e); });
     EXPECT_EQ(tokens(rn)[3], "NaN") << rn;
 }
 
@@ -188,10 +188,10 @@ TEST(RunWriters, UnsupportedFormatsWriteNothing) {
     for (int fmt : {0, 7, -7, 100, -100}) {
         bool flag = false;
         std::string all;
-        all += written([&](pf::out_file& f, bool& e) { write_order_amp(f, fmt, 1, 0, 0, v8, e); }, &flag);
+        all += written([&](pf::out_file& f, bool& e) { write_order_eight(f, fmt, 1, 0, 0, v8, e); }, &flag);
         EXPECT_FALSE(flag);
-        all += written([&](pf::out_file& f, bool& e) { write_order_eff(f, fmt, 1, 0, 0, v4, e); }, &flag);
-        all += written([&](pf::out_file& f, bool& e) { write_order_te_tm(f, fmt, 1, 0, 0, v2, e); }, &flag);
+        all += written([&](pf::out_file& f, bool& e) { write_order_four(f, fmt, 1, 0, 0, v4, e); }, &flag);
+        all += written([&](pf::out_file& f, bool& e) { write_order_two(f, fmt, 1, 0, 0, v2, e); }, &flag);
         all += written([&](pf::out_file& f, bool& e) { write_order_one(f, fmt, 1, 0, 0, 1.0, e); }, &flag);
         all += written([&](pf::out_file& f, bool& e) { write_ellipso(f, fmt, 1, v4, e); }, &flag);
         all += written([&](pf::out_file& f, bool& e) { write_param_two(f, fmt, 1, 1, 2, e); }, &flag);
@@ -221,7 +221,7 @@ TEST(RunWriters, ErrFlagIsSetOnFailureAndNeverCleared) {
     ASSERT_TRUE(full.open_append("/dev/full", false));
     bool err = false;
     const double v8[8] = {1, 2, 3, 4, 5, 6, 7, 8};
-    for (int k = 0; k < 2000 && !err; ++k) write_order_amp(full, 1, 1.0, 0, 0, v8, err);
+    for (int k = 0; k < 2000 && !err; ++k) write_order_eight(full, 1, 1.0, 0, 0, v8, err);
     EXPECT_TRUE(err);
     full.close();
 
@@ -397,23 +397,23 @@ TEST(RunWritersOracle, EveryLayoutMatchesGfortran) {
                 auto v = take(8);
                 double a[8];
                 fill(a, v);
-                add(row.amp, v, written([&](pf::out_file& f, bool& e) { write_order_amp(f, fmt, par, i2, i1, a, e); }),
-                    "write_order_amp");
+                add(row.amp, v, written([&](pf::out_file& f, bool& e) { write_order_eight(f, fmt, par, i2, i1, a, e); }),
+                    "write_order_eight");
             }
             {
                 auto v = take(4);
                 double a[4];
                 fill(a, v);
-                add(row.eff, v, written([&](pf::out_file& f, bool& e) { write_order_eff(f, fmt, par, i2, i1, a, e); }),
-                    "write_order_eff");
+                add(row.eff, v, written([&](pf::out_file& f, bool& e) { write_order_four(f, fmt, par, i2, i1, a, e); }),
+                    "write_order_four");
             }
             {
                 auto v = take(2);
                 double a[2];
                 fill(a, v);
                 add(row.te_tm, v,
-                    written([&](pf::out_file& f, bool& e) { write_order_te_tm(f, fmt, par, i2, i1, a, e); }),
-                    "write_order_te_tm");
+                    written([&](pf::out_file& f, bool& e) { write_order_two(f, fmt, par, i2, i1, a, e); }),
+                    "write_order_two");
             }
             {
                 auto v = take(1);

@@ -33,7 +33,7 @@ result read_from(string_source& src, double lambda) {
     st.stack = &src;
     r.err = true;
     r.neg = true;
-    read_nk(r.value, lambda, 0, st, r.err, r.neg);
+    read_nk(r.value, lambda, record_source::stack_file, st, r.err, r.neg);
     return r;
 }
 
@@ -148,15 +148,15 @@ TEST(MaterialRecord, ReadErrorsAndStreamChoice) {
     material_streams st{&stack, &seq, &fill};
     cplx v;
     bool err = true, neg = true;
-    read_nk(v, 0.5, 1, st, err, neg);
+    read_nk(v, 0.5, record_source::sequence_file, st, err, neg);
     EXPECT_EQ(v, cplx(2.2, 0));
-    read_nk(v, 0.5, 2, st, err, neg);
+    read_nk(v, 0.5, record_source::eps_fill_file, st, err, neg);
     EXPECT_EQ(v, cplx(3.3, 0));
-    read_nk(v, 0.5, 5, st, err, neg);
+    read_nk(v, 0.5, record_source::stack_file, st, err, neg);
     EXPECT_EQ(v, cplx(1.1, 0));
     EXPECT_FALSE(err);
     material_streams none;
-    read_nk(v, 0.5, 0, none, err, neg);
+    read_nk(v, 0.5, record_source::stack_file, none, err, neg);
     EXPECT_TRUE(err);
 }
 

@@ -214,6 +214,12 @@ TEST(NormalWaveVector, BranchRules) {
     EXPECT_NEAR(kn(6).imag(), std::sqrt(2e-8), 1e-12);
     // Only the first N entries are written.
     for (int i = 7; i <= 12; ++i) EXPECT_EQ(kn(i), cplx(99.0, 99.0));
+    // The 2N modes: each order's value twice, TE then TM.
+    array1<cplx> kn2(12);
+    kn_orders_2n(o, cplx(k, 0.0), kn2);
+    for (int i = 1; i <= 6; ++i) EXPECT_EQ(kn2(i), kn2(i + 6)) << i;
+    EXPECT_DOUBLE_EQ(kn2(7).real(), std::sqrt(6.0));
+    EXPECT_DOUBLE_EQ(kn2(8).imag(), std::sqrt(20.0));
 }
 
 TEST(NormalWaveVector, AbsorbingMediaAndFlip) {

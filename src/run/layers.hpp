@@ -1,21 +1,13 @@
-// The steps of a run between the input records and the end: the layer
-// entries of the loop, the superstrate step and the per-order results. Each
-// works on the parts of the run's values (run_state) and the streams that
-// rcwa2d_main owns.
+// The entries of the layer loop that are not grating layers: homogeneous
+// layers, sequence and cone entries, the codes the loop refuses, and what every
+// entry shares (its stream and its thickness record).
 #pragma once
 
-#include <array>
-#include <string>
-#include <vector>
-
 #include "run/input.hpp"
-#include "run/output.hpp"
 #include "run/state.hpp"
 #include "run/statuses.hpp"
 
 namespace rcwa::run {
-
-// ---- layer entries ----
 
 // Layer type codes of an entry, by absolute value. 0, 1 and 12 and above are
 // homogeneous layers; 2, 3, 6 and 7 are refused (rejected_layer_code).
@@ -39,7 +31,7 @@ constexpr bool rejected_layer_code(long long code) {
 }
 
 // The stream the layer loop took the current entry's type code from: the
-// sequence file while mat_src is 1, else the 2D-stack file.
+// sequence file while the entry's records come from it, else the 2D-stack file.
 textio::line_source& entry_stream(const layer_cursor& cur, run_streams& st);
 
 // The thickness record of the current entry into cur.thickness, times
@@ -63,30 +55,5 @@ void cone_entry(double lambda, layer_cursor& cur, run_streams& st);
 
 // Codes 2, 3, 6 and 7 (every process prints the lines).
 [[noreturn]] void rejected_code();
-
-// ---- superstrate step ----
-// Takes r_mat, t_mat out of the oblique basis and through the superstrate;
-// sets kn_sup and the reflected orders' mask; closes the 2D-stack file.
-void superstrate_step(const run_setup& s, stack_state& stack, scratch& work, run_streams& st);
-
-// ---- per-order results ----
-
-// The energy sums and the records of the orders inside the output window,
-// from the final r_mat, t_mat (pure computation, no output).
-void order_results(const run_setup& s, const stack_state& stack,
-                   std::vector<order_record>& records, double& error_te, double& error_tm);
-
-// The results step: project file, per-order records, end-of-run records and
-// the console lines of the energy balance (process 0 writes). Before anything
-// is written it stops with 62 when a value to be written is not finite, and
-// with 63 when the stack (no material has gain) under a lossless superstrate
-// gives back more than the incident energy.
-void per_order_results(const run_setup& s, const stack_state& stack);
-
-// ---- end of a run ----
-
-// The "Total TIME: " line from two times of day (hour, minute, second,
-// hundredths): minutes, seconds and hundredths with borrows.
-std::string total_time_line(const std::array<int, 4>& start, const std::array<int, 4>& now);
 
 }  // namespace rcwa::run

@@ -1,7 +1,7 @@
-// The seam between the results step and the result files: the results step
-// computes the values of every order inside the output window and hands them
-// over here; these routines (process 0 only) write the one-file table, the
-// per-quantity files, the closing record and the energy-error file.
+// The result files: the results step computes the values of every order inside
+// the output window and hands them over here; these routines (process 0 only)
+// write the one-file table, the per-quantity files, the closing record and the
+// energy-error file, and name them.
 #pragma once
 
 #include <string>
@@ -18,7 +18,7 @@ struct order_record {
     // phases in degrees and moduli (EM over k0, ME times k0): EE, EM, ME, MM
     double r_phase[4] = {}, t_phase[4] = {};
     double r_mod[4] = {}, t_mod[4] = {};
-    // ellipsometric values, valid when ellipso is true (ios_arg 0)
+    // ellipsometric values, valid when ellipso is true (run_index_given)
     bool ellipso = false;
     double tan_r = 0, cos_r = 0, tan_t = 0, cos_t = 0;
     // the unscaled amplitudes r_mat/t_mat at (j,w0), (j+N,w0), (j,wm), (j+N,wm)
@@ -36,12 +36,12 @@ bool init_output_files(int code, const output_control& out, const structure::ord
                        int& tag_pos);
 
 // The records of one order inside the window (process 0, lfout true).
-// Uses s.out (iout positive), par_value, k0, n_sub; may throw run_stop 95
+// Uses s.out, par_value, k0, n_sub; may throw run_stop 95
 // (ends_job) when a file cannot be opened or a record not written.
 void write_order_output(const run_setup& s, const order_record& rec);
 
 // Whether every value that write_order_output writes for rec (in the layout
-// s.out.iout, iout positive, and the quantity s.out.i_eff) is finite.
+// s.out.layout() and the quantity s.out.i_eff) is finite.
 bool order_output_finite(const run_setup& s, const order_record& rec);
 
 // After the pass (process 0, lfout true): the closing record of layout 0 and,
@@ -49,22 +49,10 @@ bool order_output_finite(const run_setup& s, const order_record& rec);
 // (open or write failed; 96 for the closing record).
 void write_run_end(const run_setup& s, double error_te, double error_tm);
 
-// The project file block of this run from the final stack: r_mat, t_mat,
-// kn_sup, kn_sub and the masks, with the order set. finite: whether every
-// number of the block is finite.
-std::string project_block(const run_setup& s, const stack_state& stack, bool& finite);
-// Appends the block to the project file (process 0, lproject true). May throw
-// run_stop 750 (ends_job) when the file cannot be opened or the block not
-// written.
-void write_project_block(const run_setup& s, const std::string& block);
-// Both in one call (no step of a run calls it: the run checks the block
-// before it writes anything).
-void write_project_file(const run_setup& s, const stack_state& stack);
-
 // ---- names of the result files ----
 
-// "energy_error.txt" for run_index 0, else "energy_error", the digits of
-// |run_index| as in the sweep names ("****" from 10000 on) and ".txt".
+// "energy_error.txt" for run_index 0, else "energy_error", run_index_digits
+// and ".txt".
 std::string energy_name(int run_index);
 
 // Whether the tag character of an order index can stand in a file name
