@@ -206,7 +206,7 @@ void bench_order(int n, int reps) {
         inv = a;
         coll_inv = std::min(coll_inv, best_time(1, [&] {
                                 quiet_stdout q;
-                                matinv(1, n, inv, info);
+                                matinv(1, n, inv);
                             }));
     }
     if (proc() == 0 && max_diff(inv, ref) > 1e-8) std::printf("  matinv result differs from zgetrf+zgetrs!\n");

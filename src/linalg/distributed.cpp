@@ -163,7 +163,7 @@ void matmult(int n, cplx alpha, const full_mat& a, const full_mat& b, full_mat& 
     free_grid(line_grid);
 }
 
-void matinv(int mode, int n, full_mat& a, int& /*ierr: never written*/) {
+void matinv(int mode, int n, full_mat& a) {
     int my_proc = 0;
     int nprocs = 0;
     process_info_setup(my_proc, nprocs);

@@ -20,6 +20,6 @@ int block_size(int n);
 void matmult(int n, cplx alpha, const full_mat& a, const full_mat& b, full_mat& c, int& info);
 
 // mode 1: process 0's a becomes its inverse.
-void matinv(int mode, int n, full_mat& a, int& ierr);
+void matinv(int mode, int n, full_mat& a);
 
 }  // namespace rcwa::linalg

@@ -14,27 +14,17 @@ namespace {
 
 const cplx one(1.0, 0.0);
 
-bool on_root() {
-    int my_proc = 0;
-    int nprocs = 0;
-    parallel::process_info(my_proc, nprocs);
-    return my_proc == 0;
-}
-
 void product(int n, cplx alpha, const full_mat& x, const full_mat& y, full_mat& z) {
     int info = 0;  // no one acts on it
     matmult(n, alpha, x, y, z, info);
 }
 
-void inverse(int n, full_mat& x) {
-    int ierr = 0;
-    matinv(1, n, x, ierr);
-}
+void inverse(int n, full_mat& x) { matinv(1, n, x); }
 
 }  // namespace
 
 void rti_link(const full_mat& a, const full_mat& b, full_mat& r, full_mat& t, int n) {
-    const bool root = on_root();
+    const bool root = parallel::process_zero();
     full_mat work1(root ? n : 0);
     full_mat work2(root ? n : 0);
 
@@ -54,7 +44,7 @@ void rti_link(const full_mat& a, const full_mat& b, full_mat& r, full_mat& t, in
 }
 
 void rt_link(const full_mat& a, const full_mat& b, full_mat& r, full_mat& t, int n) {
-    const bool root = on_root();
+    const bool root = parallel::process_zero();
     full_mat work1(root ? n : 0);
     full_mat work2(root ? n : 0);
 
@@ -88,7 +78,7 @@ void t_link(double d, const array1<cplx>& gam, full_mat& r_mat, full_mat& t_mat,
 
 void rti_link_gen(const full_mat& a, const full_mat& b, const full_mat& c, const full_mat& d,
                   full_mat& r, full_mat& t, int n) {
-    const bool root = on_root();
+    const bool root = parallel::process_zero();
     full_mat work1(root ? n : 0);
     full_mat work2(root ? n : 0);
 
@@ -109,7 +99,7 @@ void rti_link_gen(const full_mat& a, const full_mat& b, const full_mat& c, const
 
 void rt_link_gen(const full_mat& a, const full_mat& b, const full_mat& c, const full_mat& d,
                  full_mat& r, full_mat& t, int n) {
-    const bool root = on_root();
+    const bool root = parallel::process_zero();
     full_mat work1(root ? n : 0);
     full_mat work2(root ? n : 0);
 

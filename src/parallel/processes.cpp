@@ -114,6 +114,13 @@ void process_info(int& my_proc, int& nprocs) {
     nprocs = j.nprocs;
 }
 
+bool process_zero() {
+    int my_proc = 0;
+    int nprocs = 0;
+    process_info(my_proc, nprocs);
+    return my_proc == 0;
+}
+
 bool kernels_on_root() {
     job_state& j = the_job();
     if (j.decided) return j.on_root;

@@ -18,6 +18,9 @@ namespace rcwa::parallel {
 // This process's number and the process count (starts MPI on first use).
 void process_info(int& my_proc, int& nprocs);
 
+// True on process 0, which alone holds the full matrices of the kernels.
+bool process_zero();
+
 // Ends MPI at the end of a run. In the one-host mode every process first
 // sleeps until all have come here (process 0 until the end of a followed run
 // has reached every follower), so that none spins in MPI's own finalisation

@@ -1,7 +1,8 @@
 // Grating-layer entries: rectangular patches (4), a pixel map from an eps-fill
 // file (5) and rasters of one (9) or two (10) shapes. Each reads its records,
 // builds the layer's structure inputs and leaves the four permittivity
-// Fourier matrices for the modal step.
+// Fourier matrices for the modal step, which turns them into the layer's
+// modes and joins the layer onto r_mat, t_mat with the three link steps.
 #include "run/grating.hpp"
 
 #include <array>
@@ -13,10 +14,13 @@
 #include <vector>
 
 #include "linalg/dense.hpp"
+#include "linalg/link.hpp"
+#include "linalg/timing.hpp"
 #include "platform/platform.hpp"
 #include "run/layers.hpp"
 #include "run/stop.hpp"
 #include "structure/fourier.hpp"
+#include "structure/grating_modes.hpp"
 #include "structure/material.hpp"
 #include "structure/raster.hpp"
 #include "textio/free_reader.hpp"
@@ -211,6 +215,42 @@ void raster_entry(const run_setup& s, layer_cursor& cur, run_streams& st, int la
         structure::fill_eps_grid(shape_flag, ratio, s.hdr.grid_angle, n_mat, shapes[0], m, eps_grid);
     }
     eps = structure::layer_eps_matrices(s.hdr.li_rules, eps_grid, s.hdr.grid_angle, s.orders);
+}
+
+// ---- the modal step ------------------------------------------------------------------
+
+void grating_modal_step(const run_setup& setup, double thickness, stack_state& stack, scratch& work,
+                        grating_eps& eps) {
+    const int n = setup.orders.norder;
+    const int n2 = 2 * n;
+    const bool talk = setup.talk();
+    linalg::time_stamp stamp{};
+    if (setup.root()) stamp = linalg::take_stamp();
+
+    const structure::modal_rules rules{setup.media.k0, setup.media.k0sq, setup.hdr.grid_angle,
+                                       setup.hdr.li_rules, setup.hdr.mix_weight};
+    const structure::mode_storage modes{work.p_mat, work.x_mat, work.gam,
+                                        work.q_mat, work.q_copy, work.m_mat};
+    // Only process 0 meets a failure, so it ends the whole job.
+    if (!structure::grating_modes(setup.orders, rules, setup.root(), std::move(eps), modes))
+        stop(eigen_error);
+
+    if (talk) {
+        platform::console_line(linalg::timing_line_since("TIME for Eigen: ", stamp));
+        stamp = linalg::take_stamp();
+    }
+    linalg::rti_link(work.p_mat, work.x_mat, stack.r_mat, stack.t_mat, n2);
+    if (talk) {
+        platform::console_line(linalg::timing_line_since("TIME for rti_link: ", stamp));
+        stamp = linalg::take_stamp();
+    }
+    linalg::t_link(thickness, work.gam, stack.r_mat, stack.t_mat, n);
+    if (talk) {
+        platform::console_line(linalg::timing_line_since("TIME for t_link: ", stamp));
+        stamp = linalg::take_stamp();
+    }
+    linalg::rt_link(work.p_mat, work.x_mat, stack.r_mat, stack.t_mat, n2);
+    if (talk) platform::console_line(linalg::timing_line_since("TIME for rt_link: ", stamp));
 }
 
 }  // namespace rcwa::run

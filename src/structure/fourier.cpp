@@ -45,7 +45,6 @@ std::optional<grating_eps> layer_eps_matrices(bool li_rules, const array1<cplx>&
         linalg::mat_copy(n, eps.eps_li_1, conv);
     }
 
-    int ierr = 0;  // matinv leaves it as it is
     if (!(grid_angle == 0.0) || !li_rules) {
         array1<cplx> inv_eps(ieps);
         for (int p = 1; p <= ieps; ++p) inv_eps(p) = cplx(1.0, 0.0) / eps_pat(p);
@@ -56,9 +55,9 @@ std::optional<grating_eps> layer_eps_matrices(bool li_rules, const array1<cplx>&
         } else {
             patch_fourier(orders, ieps, inv_eps, rect, eps.eps_inv_rule);
         }
-        linalg::matinv(1, n, eps.eps_inv_rule, ierr);
+        linalg::matinv(1, n, eps.eps_inv_rule);
     }
-    linalg::matinv(1, n, conv, ierr);
+    linalg::matinv(1, n, conv);
     eps.eps_conv = std::move(conv);
     return eps;
 }
