@@ -21,8 +21,6 @@ namespace {
 
 constexpr std::size_t name_field = 260;  // length of fname_out as read
 
-bool one_file_layout(int layout) { return layout == 0 || layout >= 4; }
-
 // A record that did not reach its file (a full disk, say) loses the run's
 // results: the job ends rather than report success.
 void close_written(platform::out_file& f, bool write_failed) {
@@ -407,7 +405,7 @@ bool init_output_files(int code, const output_control& out, const structure::ord
 void write_order_output(const run_setup& s, const order_record& rec) {
     const output_control& out = s.out;
     const int layout = out.layout();
-    if (one_file_layout(layout)) {
+    if (out.one_file()) {
         bool err = false;
         platform::out_file f;
         if (!f.open_append(out.fname_out)) stop(output_open_error);
@@ -440,7 +438,7 @@ bool order_output_finite(const run_setup& s, const order_record& rec) {
         case 4: return all_finite(ges);
         case 5: return !(zeroth_order(rec) && rec.ellipso) || all_finite(ellipso);
         case 6:
-            if (!one_file_layout(s.out.layout())) return true;
+            if (!s.out.one_file()) return true;
             amp_values(rec.r_amp, amp_scale(s, true), r8);
             amp_values(rec.t_amp, amp_scale(s, false), t8);
             return all_finite(r8) && all_finite(t8);
@@ -450,14 +448,13 @@ bool order_output_finite(const run_setup& s, const order_record& rec) {
 
 void write_run_end(const run_setup& s, double error_te, double error_tm) {
     const output_control& out = s.out;
-    const int layout = out.layout();
-    if (layout == 0) {
+    if (out.layout() == 0) {
         platform::out_file f;
         if (!f.open_append(out.fname_out, false)) stop(output_open_error);
         if (!f.write_line(textio::free_line().str())) stop(output_close_error);
         if (!f.close()) stop(output_close_error);
     }
-    if (one_file_layout(layout)) {
+    if (out.one_file()) {
         platform::out_file f;
         if (!f.open_append(energy_name(s.cmd.run_index))) stop(output_open_error);
         bool err = false;

@@ -145,9 +145,7 @@ void per_order_results(const run_setup& s, const stack_state& stack) {
         write_run_end(s, error_te, error_tm);
     }
 
-    const int layout = s.out.layout();
-    const bool one_file = layout == 0 || layout >= 4;
-    if (root && !(s.out.lfout && one_file)) {
+    if (root && !(s.out.lfout && s.out.one_file())) {
         platform::console_line(textio::free_line().str());
         if (s.out.l_info) {
             static const textio::format f("(\" Error_TE =\",E12.6,5X,\"Error_TM =\",E12.6)");

@@ -90,6 +90,9 @@ struct output_control {
     // The layout of the result files: iout without its sign (read_output_control
     // refuses INT_MIN, which has none).
     int layout() const { return iout < 0 ? -iout : iout; }
+    // One table for every order (0, 4 and above) rather than one file per
+    // order and quantity (1 to 3).
+    bool one_file() const { return layout() == 0 || layout() >= 4; }
 };
 
 // The wave and the two half-spaces.

@@ -52,7 +52,7 @@ void patch_layout_check(int ieps, const rect_table& rect) {
 
     double ai = 0.0;
     for (int p = 1; p <= ieps; ++p) {
-        ai += (rect(3, p) - rect(1, p)) * (rect(4, p) - rect(2, p));
+        ai += rect.area(p);
         for (int q = p + 1; q <= ieps; ++q) {
             const bool first = overlaps_1d(rect(2, p), rect(4, p), rect(2, q), rect(4, q));
             const bool second = overlaps_1d(rect(1, p), rect(3, p), rect(1, q), rect(3, q));
@@ -71,7 +71,7 @@ void patch_fourier(const order_set& orders, int ieps, const array1<cplx>& eps,
     patch_layout_check(ieps, rect);
     cplx mean(0.0, 0.0);
     for (int p = 1; p <= ieps; ++p)
-        mean += (rect(3, p) - rect(1, p)) * (rect(4, p) - rect(2, p)) * eps(p);
+        mean += rect.area(p) * eps(p);
 
     // 2. Coefficient table over every index difference two orders can have:
     // T(c+m, c+n), m along the second direction, n along the first.

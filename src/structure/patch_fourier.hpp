@@ -26,6 +26,8 @@ public:
     int count() const { return a_.size() / 4; }
     double& operator()(int k, int p) { return a_(4 * (p - 1) + k); }
     double operator()(int k, int p) const { return a_(4 * (p - 1) + k); }
+    // The area of patch p as a fraction of the cell's.
+    double area(int p) const { return ((*this)(3, p) - (*this)(1, p)) * ((*this)(4, p) - (*this)(2, p)); }
 
 private:
     array1<double> a_;
