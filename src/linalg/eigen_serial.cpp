@@ -72,11 +72,11 @@ int centre_out(int n, int k) {
 
 // ---- gam rules ------------------------------------------------------------------
 
-cplx gam_rule_a(cplx eig_val, double q_shift) {
+cplx gam_rule_a(cplx eig_val, double q_shift, double g_unit) {
     const cplx z(eig_val.real() + q_shift * q_shift, eig_val.imag());
     const cplx s = std::sqrt(z);
     cplx g(-s.imag(), s.real());
-    if (g.real() < 0.0 && std::abs(g.imag()) < tiny) g = -g;
+    if (g.real() < 0.0 && std::abs(g.imag()) < tiny * g_unit) g = -g;
     return g;
 }
 
@@ -93,7 +93,7 @@ cplx gam_rule_b(cplx eig_val, double q_shift) {
 void eigen_geevx_bal(int n, full_mat& a, double q_shift, array1<cplx>& gam, array1<cplx>& eig_val,
                      full_mat& eig_vr) {
     if (run_geevx("BNVN", n, a, eig_val, eig_vr, n * n + 4 * n) != 0) report_eigen_error();
-    fill_gam(n, eig_val, q_shift, gam, gam_rule_a);
+    fill_gam(n, eig_val, q_shift, gam, [](cplx v, double q) { return gam_rule_a(v, q); });
 }
 
 void eigen_geevx(int n, full_mat& a, double q_shift, array1<cplx>& gam, array1<cplx>& eig_val,

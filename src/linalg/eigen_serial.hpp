@@ -13,8 +13,9 @@ namespace rcwa::linalg {
 // ---- propagation constants from eigenvalues ---------------------------------
 
 // Rule A: g = i*sqrt(lambda + q_shift^2) with the principal root, negated when
-// Re g < 0 and |Im g| < 1e-10.
-cplx gam_rule_a(cplx eig_val, double q_shift);
+// Re g < 0 and |Im g| < 1e-10 g_unit (g_unit: the scale of g, see
+// linalg/constants).
+cplx gam_rule_a(cplx eig_val, double q_shift, double g_unit = 1.0);
 
 // Rule B: g = i*csqrt_sign(lambda + q_shift^2, -1); a g with both parts at or
 // below 1e-10 in magnitude becomes (1e-10 in single precision, 0).

@@ -27,11 +27,17 @@ void full_mul_bd(int norder, const full_mat& f, const bd_mat& b, bd_mat& z);
 void full_mul_bd_full(int norder, const full_mat& f, const bd_mat& b, full_mat& g);
 void bd_mul_bd_full(int norder, const bd_mat& a, const bd_mat& b, full_mat& g);
 void bd_add(int norder, const bd_mat& a, const bd_mat& b, bd_mat& z);
-void bd_inv(int norder, bd_mat& a);
+// Inverts each order's 2 by 2 block; a determinant within tiny of the size
+// of its products (the size taken at most det_unit, the determinants' scale)
+// is floored.
+void bd_inv(int norder, bd_mat& a, double det_unit = 1.0);
+// The link steps of a homogeneous layer: a, b of the unit k and c, d of k^2,
+// so the blocks inverted have determinants of the unit k^4 (rti) and k^2
+// (rt); k_unit is the run's scale of k (linalg/constants).
 void rti_link_bd(const bd_mat& a, const bd_mat& b, const bd_mat& c, const bd_mat& d, full_mat& r,
-                 full_mat& t, int norder);
+                 full_mat& t, int norder, double k_unit = 1.0);
 void rt_link_bd(const bd_mat& a, const bd_mat& b, const bd_mat& c, const bd_mat& d, full_mat& r,
-                full_mat& t, int norder);
+                full_mat& t, int norder, double k_unit = 1.0);
 // t_link for a state that is still block-diagonal: the four blocks of each
 // order alone.
 void t_link_bd(double d, const array1<cplx>& gam, full_mat& r_mat, full_mat& t_mat, int norder);

@@ -85,20 +85,21 @@ void bd_add(int norder, const bd_mat& a, const bd_mat& b, bd_mat& z) {
         for (int i = 1; i <= norder; ++i) z(i, c) = a(i, c) + b(i, c);
 }
 
-void bd_inv(int norder, bd_mat& a) {
+void bd_inv(int norder, bd_mat& a, double det_unit) {
     // A determinant that vanishes to within tiny of the size of its two
     // products becomes the floor, tiny rounded to single precision, at that
     // size: a singular block then gives large finite entries instead of
     // infinities, and those entries scale with the floor's exact value. The
-    // size counts from 1 down only: blocks of grazing orders keep the absolute
-    // floor, while a regular block of small entries (a film of index near 0)
-    // is inverted as it is. A zero block gives a zero block.
+    // size counts from det_unit down only: blocks of grazing orders keep the
+    // floor of the run's scale, while a regular block of small entries (a
+    // film of index near 0) is inverted as it is. A zero block gives a zero
+    // block.
     for (int i = 1; i <= norder; ++i) {
         const block x = get(a, i);
         const cplx pw = x.p * x.w, qu = x.q * x.u;
         cplx det = pw - qu;
         double size = std::abs(pw) + std::abs(qu);
-        if (!(size > 0.0 && size < 1.0)) size = 1.0;
+        if (!(size > 0.0 && size < det_unit)) size = det_unit;
         if (std::abs(det.real()) <= tiny * size && std::abs(det.imag()) <= tiny * size)
             det = cplx(tiny_single * size, 0.0);
         const double g = 1.0 / (det.real() * det.real() + det.imag() * det.imag());
@@ -110,7 +111,7 @@ void bd_inv(int norder, bd_mat& a) {
 // ---- block-diagonal link steps ----
 
 void rti_link_bd(const bd_mat& a, const bd_mat& b, const bd_mat& c, const bd_mat& d, full_mat& r,
-                 full_mat& t, int norder) {
+                 full_mat& t, int norder, double k_unit) {
     bd_mat work1(norder);
     bd_mat work2(norder);
 
@@ -118,7 +119,8 @@ void rti_link_bd(const bd_mat& a, const bd_mat& b, const bd_mat& c, const bd_mat
     work2 = work1;
     bd_negate(norder, work2);
     bd_add(norder, d, work2, work1);  // d - r b
-    bd_inv(norder, work1);
+    const double k2 = k_unit * k_unit;
+    bd_inv(norder, work1, k2 * k2);
 
     full_mul_bd(norder, r, a, work2);
     bd_negate(norder, work2);
@@ -134,13 +136,13 @@ void rti_link_bd(const bd_mat& a, const bd_mat& b, const bd_mat& c, const bd_mat
 }
 
 void rt_link_bd(const bd_mat& a, const bd_mat& b, const bd_mat& c, const bd_mat& d, full_mat& r,
-                full_mat& t, int norder) {
+                full_mat& t, int norder, double k_unit) {
     bd_mat work1(norder);
     bd_mat work2(norder);
 
     bd_mul_full(norder, b, r, work1);
     bd_add(norder, a, work1, work1);
-    bd_inv(norder, work1);  // M = (a + b r)^-1
+    bd_inv(norder, work1, k_unit * k_unit);  // M = (a + b r)^-1
 
     bd_mul_full(norder, d, r, work2);
     bd_add(norder, c, work2, work2);  // c + d r

@@ -45,9 +45,11 @@ void homogeneous_layer(const run_setup& s, layer_cursor& cur, stack_state& stack
     if (cur.lay_diag) {
         structure::uniform_layer_bd(o, grid_angle, eps, s.media.k0sq, work.p_bd, work.q_bd, work.x_bd,
                                     work.y_bd);
-        linalg::rti_link_bd(work.p_bd, work.q_bd, work.x_bd, work.y_bd, stack.r_mat, stack.t_mat, n);
+        linalg::rti_link_bd(work.p_bd, work.q_bd, work.x_bd, work.y_bd, stack.r_mat, stack.t_mat, n,
+                            o.k_unit);
         linalg::t_link_bd(cur.thickness, work.gam, stack.r_mat, stack.t_mat, n);
-        linalg::rt_link_bd(work.p_bd, work.q_bd, work.x_bd, work.y_bd, stack.r_mat, stack.t_mat, n);
+        linalg::rt_link_bd(work.p_bd, work.q_bd, work.x_bd, work.y_bd, stack.r_mat, stack.t_mat, n,
+                           o.k_unit);
     } else {
         structure::uniform_layer(o, grid_angle, eps, s.media.k0sq, work.p_mat, work.q_mat, work.x_mat,
                                  work.y_mat);

@@ -144,6 +144,7 @@ void run(const std::vector<std::string>& args, run_state& rs, run_streams& st, b
     allocate_run_arrays(orders.norder, rs.stack, rs.work);
     structure::order_tables(orders, s.hdr.grid_angle, s.hdr.dy, s.hdr.dz, s.media.k_inc_y,
                             s.media.k_inc_z);
+    orders.k_unit = 1.0 / s.par.lambda;
 
     if (s.out.lfout) {
         int code = s.out.iout;

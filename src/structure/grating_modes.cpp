@@ -16,7 +16,8 @@
 namespace rcwa::structure {
 
 namespace {
-// clear_tiny_entries clears an entry whose parts are both below this.
+// clear_tiny_entries clears an entry whose parts are both below this, times
+// k_unit^4.
 constexpr double clear_threshold = 1e-9;
 // Block size of the eigen-decomposition's process grid.
 constexpr int eigen_block = 90;
@@ -30,11 +31,13 @@ bool all_finite(int n, const full_mat& m) {
 
 }  // namespace
 
-void clear_tiny_entries(int n, full_mat& m) {
+void clear_tiny_entries(int n, full_mat& m, double k_unit) {
+    const double k2 = k_unit * k_unit;
+    const double threshold = clear_threshold * (k2 * k2);
     for (int j = 1; j <= n; ++j) {
         for (int i = 1; i <= n; ++i) {
             const cplx z = m(i, j);
-            if (std::fabs(z.real()) < clear_threshold && std::fabs(z.imag()) < clear_threshold) m(i, j) = cplx(0.0, 0.0);
+            if (std::fabs(z.real()) < threshold && std::fabs(z.imag()) < threshold) m(i, j) = cplx(0.0, 0.0);
         }
     }
 }
@@ -72,7 +75,7 @@ bool grating_modes(const order_set& orders, const modal_rules& rules, bool root,
     full_mat eig_vr(root ? n2 : 0);
     full_mat eig_vl(root ? n2 : 0);
 
-    clear_tiny_entries(n2, modes.m_mat);
+    clear_tiny_entries(n2, modes.m_mat, orders.k_unit);
     // Only process 0's matrix and status mean anything. A matrix with NaN or
     // infinite entries is not handed to the library at all: its iterations
     // could run for minutes.
@@ -81,14 +84,16 @@ bool grating_modes(const order_set& orders, const modal_rules& rules, bool root,
     if (root && info != 0) return false;
     // A mode at grazing exit is taken where a film takes its order: its
     // eigenvalue is k0^2 w / c^2 with w = kt^2 - c^2 k0^2 eps for a
-    // uniform layer, and the floor of w shifts k0^2 eps by dk.
+    // uniform layer, and the floor of w shifts k0^2 eps by dk. The branch
+    // of gam (of the unit k^2 here) is chosen in the run's own scale.
+    const double g_unit = orders.k_unit * orders.k_unit;
     std::vector<std::pair<int, cplx>> grazing;
     for (int k = 1; k <= n2; ++k) {
-        const cplx dk = grazing_shift(eig_val(k) * (c * c / rules.k0sq), c);
+        const cplx dk = grazing_shift(eig_val(k) * (c * c / rules.k0sq), c, orders.k_unit);
         // Elsewhere than on process 0 the eigenvalues are not at hand.
-        if (root && dk != cplx(0.0, 0.0)) {
-            modes.gam(k) = linalg::gam_rule_a(eig_val(k) - rules.k0sq * dk, 0.0);
-            grazing.emplace_back(k, dk);
+        if (root) {
+            modes.gam(k) = linalg::gam_rule_a(eig_val(k) - rules.k0sq * dk, 0.0, g_unit);
+            if (dk != cplx(0.0, 0.0)) grazing.emplace_back(k, dk);
         }
         modes.gam(k) = modes.gam(k) / rules.k0;
     }

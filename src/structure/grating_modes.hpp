@@ -45,7 +45,8 @@ bool grating_modes(const order_set& orders, const modal_rules& rules, bool root,
                    const mode_storage& modes);
 
 // Sets to exactly zero every entry of the n by n matrix m whose real and
-// imaginary parts are both below 1e-9 in magnitude (NaN parts stay).
-void clear_tiny_entries(int n, full_mat& m);
+// imaginary parts are both below 1e-9 k_unit^4 in magnitude (NaN parts
+// stay); M = P Q is of the unit k^4.
+void clear_tiny_entries(int n, full_mat& m, double k_unit);
 
 }  // namespace rcwa::structure

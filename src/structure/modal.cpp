@@ -167,7 +167,7 @@ void kn_uniform(const order_set& orders, double grid_angle, double k0sq, cplx ep
         const cplx w = order_w(k, c, s, kk);
         // At grazing exit the link steps would meet a zero block.
         cplx g;
-        linalg::csqrt_sign(g, -grazing_floor(-w), -1.0);
+        linalg::csqrt_sign(g, -grazing_floor(-w, orders.k_unit), -1.0);
         out(i, 1) = g;
         out(i, 4) = g;
     }
@@ -185,7 +185,7 @@ void uniform_q_blocks(const order_set& orders, double grid_angle, double k0sq, c
         // An order at grazing exit is taken at the floor of kn_uniform, or
         // two such layers in a row would leave a zero row to invert.
         const cplx kk0 = k0sq * eps;
-        const cplx kk = kk0 + grazing_shift(order_w(k, c, s, kk0), c);
+        const cplx kk = kk0 + grazing_shift(order_w(k, c, s, kk0), c, orders.k_unit);
         out(i, 1) = times_i(s * kk - k.ky * k.kz);
         out(i, 2) = times_i(k.kz * k.kz - kk);
         out(i, 3) = times_i(kk - k.ky * k.ky);

@@ -24,20 +24,23 @@ double index_distance(int a, int b) {
 
 // Normal wave vector of one order (the guard and branch rules shared by the
 // run's routine and its oblique variant).
-cplx kn_one(cplx k0sq_eps, double kt2, bool flip) {
-    cplx w = std::sqrt(grazing_floor(cplx(k0sq_eps.real() - kt2, k0sq_eps.imag())));
+cplx kn_one(cplx k0sq_eps, double kt2, bool flip, double k_unit) {
+    cplx w = std::sqrt(grazing_floor(cplx(k0sq_eps.real() - kt2, k0sq_eps.imag()), k_unit));
     if (flip && w.real() + w.imag() < 0.0) w = cplx(-w.real(), -w.imag());
     return w;
 }
 
 }  // namespace
 
-cplx grazing_floor(cplx w) {
-    if (std::fabs(w.real()) < 1e-8 && std::fabs(w.imag()) < 1e-8) w.real(1e-8);
+cplx grazing_floor(cplx w, double k_unit) {
+    const double floor = 1e-8 * (k_unit * k_unit);
+    if (std::fabs(w.real()) < floor && std::fabs(w.imag()) < floor) w.real(floor);
     return w;
 }
 
-cplx grazing_shift(cplx w, double c) { return (w + grazing_floor(-w)) / (c * c); }
+cplx grazing_shift(cplx w, double c, double k_unit) {
+    return (w + grazing_floor(-w, k_unit)) / (c * c);
+}
 
 // The order (m, n) is kept when (|m - c1|/r1)^p + (|n - c2|/r2)^p <= 1 with
 // p = 3 - trunc_shape; trunc_shape 0 keeps the full square. The first and last
@@ -150,7 +153,7 @@ void order_tables(order_set& orders, double grid_angle, double dy, double dz, do
 
 void kn_orders(const order_set& orders, bool flip, cplx k0sq_eps, array1<cplx>& kn) {
     for (int i = 1; i <= orders.norder; ++i)
-        kn(i) = kn_one(k0sq_eps, orders.kt2(orders.ord_slot(i)), flip);
+        kn(i) = kn_one(k0sq_eps, orders.kt2(orders.ord_slot(i)), flip, orders.k_unit);
 }
 
 void kn_orders_2n(const order_set& orders, cplx k0sq_eps, array1<cplx>& kn) {
@@ -188,7 +191,7 @@ void kn_orders_oblique(const order_set& orders, bool flip, cplx k0sq_eps, const 
     const double sa = std::sin(a);
     const double ca = std::cos(a);
     for (int i = 1; i <= orders.norder; ++i) {
-        const cplx w = kn_one(k0sq_eps, orders.kt2(orders.ord_slot(i)), flip);
+        const cplx w = kn_one(k0sq_eps, orders.kt2(orders.ord_slot(i)), flip, orders.k_unit);
         kn(i) = cplx(sa * v(orders.ord_slot(i)) + ca * w.real(), ca * w.imag());
     }
 }

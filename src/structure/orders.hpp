@@ -38,6 +38,7 @@ struct order_set {
     row_ranges row_range;            // 2 by nmax1d
     array1<int> ord_i1, ord_i2, ord_slot, ord_of;  // N
     array1<double> kt2;              // N: squared in-plane wave vector, by slot
+    double k_unit = 1.0;             // 1 / lambda: the scale of the thresholds (linalg/constants)
 
     int iomax() const { return (nmax1d - 1) / 2; }
     // In-plane wave-vector components of the order at list position i.
@@ -53,13 +54,14 @@ void order_tables(order_set& orders, double grid_angle, double dy, double dz, do
                   double k_inc_z);
 
 // w = k0^2 eps - kt^2 of an order, kept away from an exact zero at grazing
-// exit (|Re w| and |Im w| below 1e-8 give 1e-8): a mode with no normal wave
-// vector would carry no field and make the link steps divide by zero.
-cplx grazing_floor(cplx w);
+// exit (|Re w| and |Im w| below 1e-8 k_unit^2 give 1e-8 k_unit^2): a mode
+// with no normal wave vector would carry no field and make the link steps
+// divide by zero.
+cplx grazing_floor(cplx w, double k_unit);
 
 // The change of k0^2 eps that takes an order with w = kt^2 - c^2 k0^2 eps
 // (c the cosine of the grid angle) to that floor: exactly 0 away from it.
-cplx grazing_shift(cplx w, double c);
+cplx grazing_shift(cplx w, double c, double k_unit);
 
 // kn(i) = sqrt(k0sq_eps - kt2) of every order i = 1..N of orders, the root
 // with Re + Im >= 0 when flip is set (the principal root otherwise), grazing

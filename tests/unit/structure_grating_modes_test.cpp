@@ -1,5 +1,7 @@
 // The clearing rule of the grating-layer modal step: an entry becomes exactly
-// zero only when both of its parts lie strictly below 1e-9 in magnitude.
+// zero only when both of its parts lie strictly below 1e-9 k_unit^4 in
+// magnitude: at a wavelength of 2 length units every entry of M = P Q is 1/16
+// of its value at 1, and so is the threshold.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -17,10 +19,12 @@ TEST(clear_tiny_entries, both_parts_strictly_below_the_threshold) {
                        {1.0, 1.0},      {-0.0, 0.0},         {1e-300, -1e-300}, {2.0, -1e-12}};
     const bool cleared[] = {false, true, false, false, false, true,
                             false, false, false, true, true,  false};
+    for (const double k_unit : {1.0, 0.5}) {
+    const double f = k_unit * k_unit * k_unit * k_unit;
     const int n = 4;  // 16 entries; the first 12 as above, the rest tiny
     full_mat m(n);
-    for (int k = 0; k < 16; ++k) m.data()[k] = k < 12 ? in[k] : cplx(1e-12, 1e-12);
-    clear_tiny_entries(n, m);
+    for (int k = 0; k < 16; ++k) m.data()[k] = (k < 12 ? in[k] : cplx(1e-12, 1e-12)) * f;
+    clear_tiny_entries(n, m, k_unit);
     for (int k = 0; k < 16; ++k) {
         const cplx z = m.data()[k];
         if (k >= 12 || cleared[k]) {
@@ -31,8 +35,9 @@ TEST(clear_tiny_entries, both_parts_strictly_below_the_threshold) {
         } else if (std::isnan(in[k].real()) || std::isnan(in[k].imag())) {
             EXPECT_TRUE(std::isnan(z.real()) || std::isnan(z.imag())) << k;
         } else {
-            EXPECT_EQ(z, in[k]) << k;
+            EXPECT_EQ(z, in[k] * f) << k;
         }
+    }
     }
 }
 
