@@ -57,6 +57,9 @@ const std::string end = " end write file";  // the last line of a normal run
 const std::string thick = "  read error gitter: thickness";
 // Code 6 with k term -0.5: k < 0 at every wavelength.
 const std::string gain_formula = "6\n1.0\n0.01\n-0.5\n1.0\n1.0\n";
+// Drude with a negative damping wavelength: Im eps < 0, while the root taken
+// with k >= 0 would be the lossy medium of the same |eps|.
+const std::string drude_gain = "4\n1.0\n0.14\n-17.0\n";
 
 const hostile_case cases[] = {
     // ---- non-finite and meaningless numbers ----
@@ -177,6 +180,19 @@ const hostile_case cases[] = {
      [](setup& u) {
          const std::string sub = nk_record(1.5) + "0\n";
          u.files.push_back({"stack.txt", "2D_Stack\n1\n1\n0\n" + gain_formula + "0\n" + sub});
+     },
+     16, "  Error Imag(n) sup/sub < 0 !"},
+    {"film_drude_with_gain",
+     [](setup& u) {
+         layers(u, 1, "1\n" + drude_gain + "0.03\n");
+         u.p.lambda = 0.55;
+         u.p.theta = 30.0;
+     },
+     27, "  Error layer: Imag(n) < 0 "},
+    {"superstrate_drude_with_gain",
+     [](setup& u) {
+         const std::string sub = nk_record(1.5) + "0\n";
+         u.files.push_back({"stack.txt", "2D_Stack\n1\n1\n0\n" + drude_gain + "0\n" + sub});
      },
      16, "  Error Imag(n) sup/sub < 0 !"},
     // n = -1.5 + 0.1i has the permittivity of 1.5 - 0.1i: gain.
