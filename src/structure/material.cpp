@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstddef>
+#include <optional>
 #include <vector>
 
 #include "platform/platform.hpp"
@@ -119,6 +120,9 @@ void read_nk_value(cplx& value, double lambda, record_source from, const materia
     const double lam3 = lam * lam2;
     const double lam4 = lam2 * lam2;
     const double a = par[0], b = par[1], c = par[2], d = par[3], e = par[4];
+    // The permittivity n^2; a formula that gives it before its root sets it
+    // there, since the root (k >= 0) hides the sign of its imaginary part.
+    std::optional<cplx> eps;
     switch (code) {
     case 1: {
         if (!platform::path_exists(nk_file_name)) {
@@ -146,6 +150,7 @@ void read_nk_value(cplx& value, double lambda, record_source from, const materia
         const double f = b * b * (lam2 + c * c);
         const double er = a - lam2 * c * c / f;
         const double ei = c * lam3 / f;
+        eps = cplx(er, ei);
         const double t = std::sqrt(er * er + ei * ei);
         value = cplx(std::sqrt((t + er) * 0.5), std::sqrt((t - er) * 0.5));
         break;
@@ -167,7 +172,8 @@ void read_nk_value(cplx& value, double lambda, record_source from, const materia
     // Gain is refused whatever gave the index: a constant, a formula or a
     // table. The optics sees the permittivity n^2 only, so a negative n with a
     // positive k, whose n^2 is that of -n with k < 0, is gain too.
-    if (!err_flag && (value.imag() < 0.0 || (value * value).imag() < 0.0)) neg_k_flag = true;
+    if (!err_flag && (value.imag() < 0.0 || eps.value_or(value * value).imag() < 0.0))
+        neg_k_flag = true;
 }
 
 }  // namespace

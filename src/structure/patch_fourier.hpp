@@ -59,7 +59,7 @@ bool patch_bound_in_cell(double& bound);
 // The layout checks of the patches p = 1..ieps with bounds rect: prints an
 // " overlap error:" record for every pair p < q whose open rectangles
 // intersect, then a "total area does not match:" record when their areas do
-// not add up to the cell's within 1e-14.
+// not add up to the cell's within the rounding of their sum.
 void patch_layout_check(int ieps, const rect_table& rect);
 
 // out (N by N) = [[eps]] of the patches p = 1..ieps of value eps(p) (their

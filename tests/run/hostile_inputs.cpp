@@ -57,6 +57,9 @@ const std::string end = " end write file";  // the last line of a normal run
 const std::string thick = "  read error gitter: thickness";
 // Code 6 with k term -0.5: k < 0 at every wavelength.
 const std::string gain_formula = "6\n1.0\n0.01\n-0.5\n1.0\n1.0\n";
+// Drude with a negative damping wavelength: Im eps < 0, while the root taken
+// with k >= 0 would be the lossy medium of the same |eps|.
+const std::string drude_gain = "4\n1.0\n0.14\n-17.0\n";
 
 const hostile_case cases[] = {
     // ---- non-finite and meaningless numbers ----
@@ -100,6 +103,9 @@ const hostile_case cases[] = {
     {"patch_bound_outside_the_cell",
      [](setup& u) { layers(u, 1, patch_entry({whole_cell, {2.0, 1.0, 0.0, 0.0, 1.1}}, 0.1)); },
      42, "  error patch: bound outside the cell, patch 2"},
+    {"patch_bound_ten_millionths_past_the_cell",
+     [](setup& u) { layers(u, 1, patch_entry({{2.0, 1.0, 0.0, 0.0, 1.00001}}, 0.1)); }, 42,
+     "  error patch: bound outside the cell, patch 1"},
     {"sequence_patch_bound_below_the_cell",
      [](setup& u) {
          layers(u, 1, "8\nseq.txt\n1\n");
@@ -179,6 +185,19 @@ const hostile_case cases[] = {
          u.files.push_back({"stack.txt", "2D_Stack\n1\n1\n0\n" + gain_formula + "0\n" + sub});
      },
      16, "  Error Imag(n) sup/sub < 0 !"},
+    {"film_drude_with_gain",
+     [](setup& u) {
+         layers(u, 1, "1\n" + drude_gain + "0.03\n");
+         u.p.lambda = 0.55;
+         u.p.theta = 30.0;
+     },
+     27, "  Error layer: Imag(n) < 0 "},
+    {"superstrate_drude_with_gain",
+     [](setup& u) {
+         const std::string sub = nk_record(1.5) + "0\n";
+         u.files.push_back({"stack.txt", "2D_Stack\n1\n1\n0\n" + drude_gain + "0\n" + sub});
+     },
+     16, "  Error Imag(n) sup/sub < 0 !"},
     // n = -1.5 + 0.1i has the permittivity of 1.5 - 0.1i: gain.
     {"film_of_negative_index_has_gain",
      [](setup& u) { layers(u, 1, film_entry(cplx(-1.5, 0.1), 1.0)); }, 27, "  Error layer: Imag(n) < 0 "},
@@ -189,6 +208,24 @@ const hostile_case cases[] = {
          u.p.phi = 30.0;
      },
      63, "  error: results exceed the incident energy"},
+    // Index 4.5e-8 breaks down less: 3e-8 to 9e-8 (by BLAS kernel) more than
+    // the incident energy, inside the margin, which lpercent does not scale.
+    {"patch_of_index_near_zero_in_percent",
+     [](setup& u) {
+         layers(u, 1, patch_entry({{4.5e-8, 1.0, 0.0, 0.0, 1.0}}, 0.1));
+         u.p.theta = 10.0;
+         u.p.phi = 30.0;
+         u.o.lpercent = true;
+     },
+     1, end},
+    // A lossy superstrate makes no energy balance (here about -5e-3): no stop.
+    {"film_under_lossy_superstrate",
+     [](setup& u) {
+         u.s.n_sup = cplx(1.0, 0.05);
+         u.p.theta = 30.0;
+         layers(u, 1, film_entry(1.4, 0.1));
+     },
+     1, end},
     // ---- negative thicknesses ----
     {"film_thickness_negative", [](setup& u) { layers(u, 1, film_entry(cplx(1.5, 0.01), -100.0)); }, 28,
      thick},
