@@ -29,23 +29,30 @@ namespace {
 constexpr int min_qr_block = 6;
 
 // Eigenvectors of the upper triangular Schur form t, multiplied by the Schur
-// vectors already in vl and vr: right and left eigenvectors of the original
-// matrix, each scaled so that its largest |Re|+|Im| is 1. The blocked ZTREVC3
-// gives the same vectors as ZTREVC in about half the time; this serial step
-// on process 0 is a large share of a grating layer.
+// vectors already in vr, and in vl if it has order n (else vl is not touched
+// and no left vectors are computed): eigenvectors of the original matrix, each
+// scaled so that its largest |Re|+|Im| is 1. ZTREVC3 computes each side on its
+// own, so the right vectors do not depend on the left being wanted. The blocked
+// ZTREVC3 gives the same vectors as ZTREVC in about half the time; this serial
+// step on process 0 is a large share of a grating layer.
 void schur_eigenvectors(int n, cplx* t, full_mat& vl, full_mat& vr, int& status) {
-    const int select = 0;  // not referenced with "B"
+    const bool left = vl.order() == n;
+    const char* side = left ? "B" : "R";
+    cplx vl_unused(0.0, 0.0);
+    cplx* vl_data = left ? vl.data() : &vl_unused;
+    const int ldvl = left ? n : 1;
+    const int select = 0;  // not referenced with howmny "B"
     int m = 0;
     int lwork = -1, lrwork = -1;
     cplx wquery(0.0, 0.0);
     double rquery = 0.0;
-    ztrevc3_("B", "B", &select, &n, t, &n, vl.data(), &n, vr.data(), &n, &n, &m, &wquery, &lwork,
-             &rquery, &lrwork, &status, 1, 1);
+    ztrevc3_(side, "B", &select, &n, t, &n, vl_data, &ldvl, vr.data(), &n, &n, &m, &wquery, &lwork, &rquery,
+             &lrwork, &status, 1, 1);
     lwork = std::max(2 * n, static_cast<int>(wquery.real()));
     lrwork = std::max(n, static_cast<int>(rquery));
     std::vector<cplx> work(static_cast<std::size_t>(std::max(1, lwork)));
     std::vector<double> rwork(static_cast<std::size_t>(std::max(1, lrwork)));
-    ztrevc3_("B", "B", &select, &n, t, &n, vl.data(), &n, vr.data(), &n, &n, &m, work.data(), &lwork,
+    ztrevc3_(side, "B", &select, &n, t, &n, vl_data, &ldvl, vr.data(), &n, &n, &m, work.data(), &lwork,
              rwork.data(), &lrwork, &status, 1, 1);
 }
 
@@ -66,7 +73,7 @@ void single_process_eigen(int n, const full_mat& a, array1<cplx>& eig_val, full_
     };
     info = 0;
     if (eig_val.size() != n) eig_val.resize(n);
-    if (eig_vl.order() != n) eig_vl.resize(n);
+    if (eig_vl.order() != 0 && eig_vl.order() != n) eig_vl.resize(n);
     if (eig_vr.order() != n) eig_vr.resize(n);
 
     const std::size_t entries = static_cast<std::size_t>(n) * static_cast<std::size_t>(n);
@@ -118,7 +125,7 @@ void single_process_eigen(int n, const full_mat& a, array1<cplx>& eig_val, full_
 
     // Eigenvectors of T, multiplied by the Schur vectors: eigenvectors of a,
     // each scaled so its largest |Re|+|Im| is 1.
-    std::copy(eig_vr.data(), eig_vr.data() + entries, eig_vl.data());
+    if (eig_vl.order() == n) std::copy(eig_vr.data(), eig_vr.data() + entries, eig_vl.data());
     schur_eigenvectors(n, t.data(), eig_vl, eig_vr, status);
     keep();
 }
@@ -262,9 +269,9 @@ void grid_eigen(int n, int nb, const full_mat& a, array1<cplx>& eig_val, full_ma
 
         if (my_proc == 0) {
             if (eig_val.size() != n) eig_val.resize(n);
-            if (eig_vl.order() != n) eig_vl.resize(n);
+            if (eig_vl.order() != 0 && eig_vl.order() != n) eig_vl.resize(n);
             if (eig_vr.order() != n) eig_vr.resize(n);
-            std::copy(z_full.begin(), z_full.end(), eig_vl.data());
+            if (eig_vl.order() == n) std::copy(z_full.begin(), z_full.end(), eig_vl.data());
             std::copy(z_full.begin(), z_full.end(), eig_vr.data());
             // Eigenvectors of T, multiplied by the Schur vectors: eigenvectors
             // of a, each scaled so its largest |Re|+|Im| is 1.

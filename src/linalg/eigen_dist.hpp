@@ -11,14 +11,15 @@ namespace rcwa::linalg {
 
 // Hessenberg reduction, distributed QR to Schur form, eigenvectors of the
 // Schur form on process 0. a is read on process 0 only and never modified;
-// eig_val, eig_vl, eig_vr are written on process 0 only; gam is formed on
-// every process from its own eig_val (rule A). nb: block size (raised to 6
-// when smaller, as the QR step needs). info: the status of the first failing
-// library step, else 0; left alone outside the calculation grid. With one
-// process, and in the one-host mode, the same steps run in LAPACK (multishift
-// QR) on process 0's own matrices, and the eigenvalues may come in another
-// order than on a grid; in the one-host mode every process gets process 0's
-// info.
+// eig_val, eig_vr and eig_vl are written on process 0 only, eig_vl only if it
+// is not empty there (order 0: left vectors not wanted, not computed); gam is
+// formed on every process from its own eig_val (rule A). nb: block size
+// (raised to 6 when smaller, as the QR step needs). info: the status of the
+// first failing library step, else 0; left alone outside the calculation
+// grid. With one process, and in the one-host mode, the same steps run in
+// LAPACK (multishift QR) on process 0's own matrices, and the eigenvalues may
+// come in another order than on a grid; in the one-host mode every process
+// gets process 0's info.
 void eigen_dist(int n, int nb, double q_shift, const full_mat& a, array1<cplx>& eig_val,
                 array1<cplx>& gam, full_mat& eig_vl, full_mat& eig_vr, int& info);
 

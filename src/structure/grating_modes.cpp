@@ -73,7 +73,7 @@ bool grating_modes(const order_set& orders, const modal_rules& rules, bool root,
     // take room.
     array1<cplx> eig_val(n2);
     full_mat eig_vr(root ? n2 : 0);
-    full_mat eig_vl(root ? n2 : 0);
+    full_mat eig_vl;  // empty: no step reads the left eigenvectors
 
     clear_tiny_entries(n2, modes.m_mat, orders.k_unit);
     // Only process 0's matrix and status mean anything. A matrix with NaN or

@@ -11,4 +11,4 @@ add_test(NAME parallel_abort_job_singleton
           $<TARGET_FILE:probe_parallel_abort>)
 set_tests_properties(parallel_abort_job_np3 parallel_abort_job_singleton PROPERTIES
   RUN_SERIAL TRUE TIMEOUT 120
-  ENVIRONMENT "OMPI_ALLOW_RUN_AS_ROOT=1;OMPI_ALLOW_RUN_AS_ROOT_CONFIRM=1;OMPI_MCA_rmaps_base_oversubscribe=1;OPENBLAS_NUM_THREADS=1")
+  ENVIRONMENT "${RCWA_MPIRUN_ENV}")
