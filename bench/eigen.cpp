@@ -81,7 +81,7 @@ int main(int argc, char** argv) {
         const full_mat a = random_full(n, 12345u + static_cast<unsigned>(n));
         array1<cplx> w(n);
         array1<cplx> gam(n);
-        full_mat vl(n);
+        full_mat vl;  // empty: right vectors only, as a grating layer asks
         full_mat vr(n);
         int info = 0;
         MPI_Barrier(MPI_COMM_WORLD);
