@@ -239,7 +239,7 @@ TEST(lamellar, every_description_gives_one_grating) {
 // A raster far above its period stays lossless to rounding.
 TEST(long_wavelengths, a_lamellar_grating_is_a_form_birefringent_film) {
     const double e1 = 1.45 * 1.45, e_par = 0.5 * e1 + 0.5, e_perp = 1.0 / (0.5 / e1 + 0.5);
-    for (const auto [lambda, lambda_raster] : {std::pair{100.0, 500.0}, std::pair{1000.0, 1000.0}}) {
+    for (const auto& [lambda, lambda_raster] : {std::pair{100.0, 500.0}, std::pair{1000.0, 1000.0}}) {
         SCOPED_TRACE(lambda);
         const double d = 0.3 * lambda, ratio = 1.0 / lambda;
         stack_input s;
