@@ -13,13 +13,13 @@ inline constexpr double deg_to_rad = 0.017453292519943295;
 // Magnitudes at most this count as zero (propagation constants, 2 by 2
 // determinants, imaginary parts of eigenvalues).
 inline constexpr double tiny = 1e-10;
+// tiny rounded to single precision: the value such a zero is replaced by.
+inline constexpr double tiny_single = static_cast<double>(static_cast<float>(tiny));
 
 // Maxwell's equations have no length of their own: a threshold on a quantity
 // that carries a unit holds as written at a wavelength of one length unit,
 // and a run multiplies it by k_unit^p, k_unit = 1 / lambda and p the power of
 // inverse length of the quantity (2 for k^2). A structure with every length
 // times f then meets every threshold at the same place.
-// tiny rounded to single precision: the value such a zero is replaced by.
-inline constexpr double tiny_single = static_cast<double>(static_cast<float>(tiny));
 
 }  // namespace rcwa::linalg

@@ -142,7 +142,7 @@ void report_eigen_error() {
 }  // namespace
 
 void eigen_dist(int n, int nb, double q_shift, const full_mat& a, array1<cplx>& eig_val,
-                array1<cplx>& gam, full_mat& eig_vl, full_mat& eig_vr, int& info) {
+                array1<cplx>& gam, full_mat& eig_vl, full_mat& eig_vr, int& info, double g_unit) {
     if (n < 1) return;  // every process sees the same n: nothing to do anywhere
     int my_proc = 0;
     int nprocs = 0;
@@ -160,7 +160,7 @@ void eigen_dist(int n, int nb, double q_shift, const full_mat& a, array1<cplx>& 
     // anything.
     if (gam.size() < n) gam.resize(n);
     const int have = std::min(n, eig_val.size());
-    for (int k = 1; k <= have; ++k) gam(k) = gam_rule_a(eig_val(k), q_shift);
+    for (int k = 1; k <= have; ++k) gam(k) = gam_rule_a(eig_val(k), q_shift, g_unit);
 }
 
 namespace {

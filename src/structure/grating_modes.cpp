@@ -80,20 +80,22 @@ bool grating_modes(const order_set& orders, const modal_rules& rules, bool root,
     // infinite entries is not handed to the library at all: its iterations
     // could run for minutes.
     if (root && !all_finite(n2, modes.m_mat)) return false;
-    linalg::eigen_dist(n2, eigen_block, 0.0, modes.m_mat, eig_val, modes.gam, eig_vl, eig_vr, info);
+    // The branch of gam (of the unit k^2 here) is chosen in the run's own
+    // scale.
+    const double g_unit = orders.k_unit * orders.k_unit;
+    linalg::eigen_dist(n2, eigen_block, 0.0, modes.m_mat, eig_val, modes.gam, eig_vl, eig_vr, info,
+                       g_unit);
     if (root && info != 0) return false;
     // A mode at grazing exit is taken where a film takes its order: its
     // eigenvalue is k0^2 w / c^2 with w = kt^2 - c^2 k0^2 eps for a
-    // uniform layer, and the floor of w shifts k0^2 eps by dk. The branch
-    // of gam (of the unit k^2 here) is chosen in the run's own scale.
-    const double g_unit = orders.k_unit * orders.k_unit;
+    // uniform layer, and the floor of w shifts k0^2 eps by dk.
     std::vector<std::pair<int, cplx>> grazing;
     for (int k = 1; k <= n2; ++k) {
         const cplx dk = grazing_shift(eig_val(k) * (c * c / rules.k0sq), c, orders.k_unit);
         // Elsewhere than on process 0 the eigenvalues are not at hand.
-        if (root) {
+        if (root && dk != cplx(0.0, 0.0)) {
             modes.gam(k) = linalg::gam_rule_a(eig_val(k) - rules.k0sq * dk, 0.0, g_unit);
-            if (dk != cplx(0.0, 0.0)) grazing.emplace_back(k, dk);
+            grazing.emplace_back(k, dk);
         }
         modes.gam(k) = modes.gam(k) / rules.k0;
     }

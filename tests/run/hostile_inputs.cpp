@@ -61,6 +61,11 @@ const std::string gain_formula = "6\n1.0\n0.01\n-0.5\n1.0\n1.0\n";
 // with k >= 0 would be the lossy medium of the same |eps|.
 const std::string drude_gain = "4\n1.0\n0.14\n-17.0\n";
 
+// A 2D-stack file of no layers under a superstrate of this material record.
+void superstrate_of(setup& u, const std::string& material) {
+    u.files.push_back({"stack.txt", "2D_Stack\n1\n1\n0\n" + material + "0\n" + nk_record(1.5) + "0\n"});
+}
+
 const hostile_case cases[] = {
     // ---- non-finite and meaningless numbers ----
     {"azimuth_nan", [](setup& u) { u.p.phi = nan_v; }, 13, "  read error input: phi_i"},
@@ -179,12 +184,8 @@ const hostile_case cases[] = {
     // ---- gain, and a breakdown that gives more than the incident energy ----
     {"layer_formula_with_gain", [](setup& u) { layers(u, 1, "1\n" + gain_formula + "0.1\n"); }, 27,
      "  Error layer: Imag(n) < 0 "},
-    {"superstrate_formula_with_gain",
-     [](setup& u) {
-         const std::string sub = nk_record(1.5) + "0\n";
-         u.files.push_back({"stack.txt", "2D_Stack\n1\n1\n0\n" + gain_formula + "0\n" + sub});
-     },
-     16, "  Error Imag(n) sup/sub < 0 !"},
+    {"superstrate_formula_with_gain", [](setup& u) { superstrate_of(u, gain_formula); }, 16,
+     "  Error Imag(n) sup/sub < 0 !"},
     {"film_drude_with_gain",
      [](setup& u) {
          layers(u, 1, "1\n" + drude_gain + "0.03\n");
@@ -192,12 +193,8 @@ const hostile_case cases[] = {
          u.p.theta = 30.0;
      },
      27, "  Error layer: Imag(n) < 0 "},
-    {"superstrate_drude_with_gain",
-     [](setup& u) {
-         const std::string sub = nk_record(1.5) + "0\n";
-         u.files.push_back({"stack.txt", "2D_Stack\n1\n1\n0\n" + drude_gain + "0\n" + sub});
-     },
-     16, "  Error Imag(n) sup/sub < 0 !"},
+    {"superstrate_drude_with_gain", [](setup& u) { superstrate_of(u, drude_gain); }, 16,
+     "  Error Imag(n) sup/sub < 0 !"},
     // n = -1.5 + 0.1i has the permittivity of 1.5 - 0.1i: gain.
     {"film_of_negative_index_has_gain",
      [](setup& u) { layers(u, 1, film_entry(cplx(-1.5, 0.1), 1.0)); }, 27, "  Error layer: Imag(n) < 0 "},
